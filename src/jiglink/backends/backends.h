@@ -1,0 +1,27 @@
+// Constructors of the three kinds of port.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jiglink/device.h"
+
+namespace zjig {
+
+// A serial device node (termios): /dev/ttyUSB0 or a pseudo-terminal.
+std::unique_ptr<Port> makeSerialPort(const std::string& path);
+// The serial nodes the system lists for FTDI bridges.
+std::vector<std::string> listFtdiSerialNodes();
+
+// The vendor library loaded at run time; all of its devices, or device N only.
+// `libraryPath` empty: the library's usual names.
+std::unique_ptr<Port> makeD2xxPort(std::optional<uint32_t> onlyIndex,
+                                   const std::string& libraryPath = {});
+
+// The built-in simulated JIG, one device, from its option text ("jig3,state=DIR").
+std::unique_ptr<Port> makeSimPort(const std::string& options, std::string& error);
+
+}  // namespace zjig

@@ -1,0 +1,43 @@
+#include "jiglink/connection_test.h"
+
+#include <cstdio>
+
+#include "app/names.h"
+
+namespace zjig {
+
+std::string driverVersionText(uint32_t version) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X", version);
+    return text;
+}
+
+void ConnectionTest::BitBtn1Click() {
+    auto say = [&](const std::string& line) { ui_.appendLine(names::kTestMemo, line); };
+    say("");
+    if (!ftOk(link_.enumerate())) {
+        say("I can not get a list of VCOM ports");
+        return;
+    }
+    if (link_.deviceCount == 0) {
+        say("VCOM port is not found on the machine!");
+        return;
+    }
+    say("Number of VCOM ports found on the machine: " + std::to_string(link_.deviceCount));
+    for (uint32_t index = link_.deviceCount; index-- > 0;) {
+        if (!ftOk(link_.open(index))) continue;
+        say(">>>");
+        say("Open VCOM" + std::to_string(index));
+        link_.getDriverVersion();
+        say("FTDI DRIVER version -> " + driverVersionText(link_.driverVersion));
+        link_.configure(kTestTimeoutMs, kTestTimeoutMs);
+        std::string identity;
+        if (link_.identify(identity) > 0)
+            say("PROG version FW -> " + identity);
+        else
+            say("No answer");
+        link_.close();
+    }
+}
+
+}  // namespace zjig
