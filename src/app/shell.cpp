@@ -29,13 +29,15 @@ Shell::Shell(ShellConfig config, UiPort& ui, Executor& windowThread)
       runLog_(config_.runLogPath),
       link_(config_.env, kShellBufferSize),
       timerRun_(windowThread, std::chrono::milliseconds(300), [this] { Timer_RUNTimer(); }),
-      timer5Sec_(windowThread, std::chrono::milliseconds(5000), [this] { Timer_5SECTimer(); }) {}
+      timer5Sec_(windowThread, std::chrono::milliseconds(5000), [this] { Timer_5SECTimer(); }),
+      timerMsg_(windowThread, std::chrono::milliseconds(200), [this] { TimerMSGTimer(); }) {}
 
 Shell::~Shell() {
     updateCancel_ = true;
     if (updateThread_.joinable()) updateThread_.join();
     timerRun_.setEnabled(false);
     timer5Sec_.setEnabled(false);
+    timerMsg_.setEnabled(false);
 }
 
 std::string Shell::identity() const {
@@ -173,6 +175,25 @@ void Shell::Timer_RUNTimer() {
 void Shell::Timer_5SECTimer() {
     timer5Sec_.setEnabled(false);
     resetWait_ = true;
+}
+
+}  // namespace zjig
+
+namespace zjig {
+
+void Shell::TimerMSGTimer() {
+    timerMsg_.setEnabled(false);
+    ui_.messageBox(MessageKind::Warning, " Please press the reset button on the JIG!");
+}
+
+void Shell::SpeedButton_UPD_EXITClick() {
+    if (updateRunning_) {
+        updateCancel_ = true;
+        return;
+    }
+    ui_.clearMemo(names::kMemoUpdate);
+    ui_.setEnabled(names::kUpdateExit, false);
+    ui_.hideWindow(names::kUpdateWindow);
 }
 
 }  // namespace zjig

@@ -40,6 +40,11 @@ public:
     void DetectJig(const std::string& closeMode);
     void Timer_RUNTimer();
     void Timer_5SECTimer();
+    // The update window's timer: the reset-button warning.
+    void TimerMSGTimer();
+    // The update window's EXIT: while an update runs it asks the update to
+    // stop; otherwise it clears the memo, disables itself and hides the window.
+    void SpeedButton_UPD_EXITClick();
 
     // --- shell state, shared with the update thread ---
     JigLink& link() { return link_; }
@@ -52,6 +57,7 @@ public:
     std::string selectedText() const;
     LoopTimer& timerRun() { return timerRun_; }
     LoopTimer& timer5Sec() { return timer5Sec_; }
+    LoopTimer& timerMsg() { return timerMsg_; }
     std::atomic<bool>& resetWaitFlag() { return resetWait_; }
     // Set by the update window's EXIT and by quitting: the update stops at its next wait.
     std::atomic<bool>& updateCancel() { return updateCancel_; }
@@ -82,6 +88,7 @@ private:
     std::thread updateThread_;
     LoopTimer timerRun_;
     LoopTimer timer5Sec_;
+    LoopTimer timerMsg_;
 };
 
 // The update thread's whole run (second- and third-generation paths).
