@@ -1,0 +1,71 @@
+#include "cli/setup.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "sim/sim_jig.h"
+
+namespace zjig::cli {
+
+void addCommonOptions(CLI::App& app, CommonOptions& options) {
+    app.add_option("--port", options.ports,
+                   "JIG device: serial:PATH, d2xx, d2xx:N, sim or sim:OPTIONS (repeatable; the "
+                   "first is device index 0)");
+    app.add_option("--timeout", options.timeoutSeconds,
+                   "Seconds the JIG may stay silent while an answer is awaited")
+        ->check(CLI::Range(0.001, 86400.0));
+    app.add_option("--firmware-dir", options.firmwareDir,
+                   "Folder of the JIG firmware files (default: the program's folder)");
+    app.add_flag_callback(
+        "--help-sim",
+        [] {
+            std::cout << sim::helpText();
+            std::exit(0);
+        },
+        "Describe the options of the simulated JIG (--port sim:OPTIONS) and exit");
+}
+
+bool buildDeviceList(const std::vector<std::string>& ports, DeviceList& list, std::string& error) {
+    if (ports.empty()) {
+        list = defaultDeviceList();
+        return true;
+    }
+    for (const auto& spec : ports) {
+        auto port = makePort(spec, error);
+        if (!port) return false;
+        list.addPort(std::move(port));
+    }
+    return true;
+}
+
+LinkEnv makeLinkEnv(const CommonOptions& options, DeviceList& list) {
+    LinkEnv env;
+    env.devices = &list;
+    if (options.timeoutSeconds > 0)
+        env.userTimeout = std::chrono::milliseconds(
+            static_cast<long long>(options.timeoutSeconds * 1000.0 + 0.5));
+    return env;
+}
+
+std::string programFolder() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "./";
+    std::string text(path, static_cast<size_t>(n));
+    auto slash = text.rfind('/');
+    return slash == std::string::npos ? "./" : text.substr(0, slash + 1);
+}
+
+std::string firmwareFolder(const CommonOptions& options) {
+    if (options.firmwareDir.empty()) return programFolder();
+    std::string dir = options.firmwareDir;
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+}  // namespace zjig::cli
