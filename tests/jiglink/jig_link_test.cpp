@@ -1,0 +1,99 @@
+#include "jiglink/jig_link.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/fake_port.h"
+
+namespace zjig {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeDeviceScript;
+
+class JigLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FakeDeviceScript s;
+        s.answers['A'] = {'1', '2', '3'};
+        list_ = test::fakeDeviceList({s}, log_);
+    }
+    std::unique_ptr<JigLink> openLink(std::optional<milliseconds> userTimeout = {}) {
+        auto link = std::make_unique<JigLink>(LinkEnv{&list_, userTimeout}, 16);
+        EXPECT_EQ(link->open(0), FtStatus::Ok);
+        return link;
+    }
+    std::shared_ptr<test::FakeLog> log_ = std::make_shared<test::FakeLog>();
+    DeviceList list_;
+};
+
+TEST_F(JigLinkTest, WaitsSucceedOnceTheBytesAreQueued) {
+    auto link = openLink();
+    link->send({'A'});
+    EXPECT_EQ(link->waitForInput(3), WaitResult::Ok);
+    EXPECT_EQ(link->waitForExactly(3), WaitResult::Ok);
+    EXPECT_EQ(link->waitForExactly(2), WaitResult::Overflow) << "more bytes than the exchange allows";
+    EXPECT_EQ(link->readByte(), WaitResult::Ok);
+    EXPECT_EQ(link->data()[0], '1');
+    EXPECT_EQ(link->drain(), WaitResult::Ok);
+}
+
+// Every wait on a silent JIG ends on its own limit, or on the user's --timeout.
+TEST_F(JigLinkTest, SilentJigEndsEveryWaitWithinItsLimit) {
+    struct Case {
+        const char* name;
+        std::function<WaitResult(JigLink&)> wait;
+    };
+    const Case cases[] = {
+        {"waitForInput", [](JigLink& l) { return l.waitForInput(1, 150ms); }},
+        {"waitForExactly", [](JigLink& l) { return l.waitForExactly(256, 150ms); }},
+        {"readByte", [](JigLink& l) { return l.readByte(150ms); }},
+    };
+    for (const auto& c : cases) {
+        for (std::optional<milliseconds> user : {std::optional<milliseconds>{}, std::optional(80ms)}) {
+            auto link = openLink(user);
+            const auto start = Clock::now();
+            EXPECT_EQ(c.wait(*link), WaitResult::TimedOut) << c.name;
+            const auto took = Clock::now() - start;
+            const auto limit = user ? *user : 150ms;
+            EXPECT_GE(took, limit) << c.name;
+            EXPECT_LT(took, limit + 1s) << c.name;
+        }
+    }
+}
+
+TEST_F(JigLinkTest, CancelEndsAWaitPromptly) {
+    auto link = openLink();
+    std::atomic<bool> cancel{false};
+    link->setCancelFlag(&cancel);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(50ms);
+        cancel = true;
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(link->waitForInput(1, 60s), WaitResult::Cancelled);
+    EXPECT_LT(Clock::now() - start, 10s);
+    canceller.join();
+}
+
+TEST_F(JigLinkTest, ClosedLinkReportsALinkErrorInsteadOfWaiting) {
+    JigLink link(LinkEnv{&list_, {}}, 16);
+    EXPECT_EQ(link.waitForInput(1), WaitResult::LinkError);
+    EXPECT_EQ(link.readByte(), WaitResult::LinkError);
+    EXPECT_EQ(link.write(1), FtStatus::InvalidHandle);
+}
+
+TEST_F(JigLinkTest, IdentifyTakesUpToThirtyTwoBytes) {
+    FakeDeviceScript longAnswer;
+    longAnswer.identity = test::bytesOf(std::string(40, 'A'));
+    DeviceList list = test::fakeDeviceList({longAnswer}, log_);
+    JigLink link(LinkEnv{&list, {}}, 300);
+    ASSERT_EQ(link.open(0), FtStatus::Ok);
+    std::string id;
+    EXPECT_EQ(link.identify(id), 32u);
+    EXPECT_EQ(id, std::string(32, 'A'));
+}
+
+}  // namespace
+}  // namespace zjig
