@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds in Release and runs every test, then runs the tests again under
+# AddressSanitizer+UBSan and under ThreadSanitizer. ZJIG_SANITIZERS=0 skips
+# the sanitizer passes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== Release build and tests"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$jobs"
+ctest --preset release -j"$jobs"
+
+if [ "${ZJIG_SANITIZERS:-1}" != "0" ]; then
+    # The desktop windows stay out of the sanitizer passes: Qt's own
+    # libraries are not built with the sanitizers and only add noise.
+    for preset in asan tsan; do
+        echo "== $preset build and tests"
+        cmake --preset "$preset" -DZJIG_BUILD_GUI=OFF >/dev/null
+        cmake --build --preset "$preset" -j"$jobs"
+        ctest --preset "$preset" -j"$jobs"
+    done
+fi
