@@ -42,7 +42,9 @@ TEST(ConnectionTest, VisitsEveryDeviceFromTheHighestIndex) {
         opens += c.rfind("open ", 0) == 0;
         closes += c.rfind("close ", 0) == 0;
         EXPECT_NE(c.rfind("latency", 0), 0u) << c;
-        if (c.rfind("timeouts", 0) == 0) EXPECT_EQ(c.substr(c.size() - 7), "500 500");
+        if (c.rfind("timeouts", 0) == 0) {
+            EXPECT_EQ(c.substr(c.size() - 7), "500 500");
+        }
     }
     EXPECT_EQ(opens, 4);
     EXPECT_EQ(closes, 4);
