@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/ui_port.h"
+#include "jiglink/connect_jig.h"
 #include "jiglink/jig_link.h"
 
 namespace zjig {
@@ -42,8 +43,14 @@ public:
     bool waitIdle(std::chrono::milliseconds limit);
     // Asks a running operation to stop at its next wait, then joins it.
     void shutdown();
-    // How the last operation ended: true = its success byte was sent.
+    // How the last operation ended: true = its success byte was sent (for
+    // the apply: the routing was sent completely). Empty until a press got
+    // past the busy check and ended.
     std::optional<bool> lastOperationSucceeded() const;
+    // What the last press's ConnectJig found; empty when it ended before.
+    std::optional<ConnectResult> lastConnectResult() const;
+    // Set by a complete apply, cleared by EXIT and by the next apply.
+    bool routingApplied() const;
 
     // The rest of the session's state is private to its implementation.
     struct State;
