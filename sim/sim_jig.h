@@ -4,6 +4,7 @@
 // mirrored here and pass unseen.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,9 @@ public:
     // Bridge configuration. resetDevice empties both queues.
     void resetDevice();
     void setBaudRate(uint32_t baud);
+    // The JIG's UART takes 8 data bits, 1 stop bit, no parity (8, 0, 0 in the
+    // bridge's words); with any other format every byte is garbled.
+    void setDataCharacteristics(uint8_t bits, uint8_t stopBits, uint8_t parity);
     void setLatencyTimer(uint8_t ms);
     void setTimeouts(uint32_t readMs, uint32_t writeMs);
     uint32_t driverVersion() const;
@@ -60,6 +64,59 @@ public:
 private:
     SimDevice();
     std::unique_ptr<SimJig> jig_;
+};
+
+// The JIG behind the bridge, for tests: what the PC sent, what the JIG holds.
+// Every accessor is safe while the JIG runs.
+class SimJig {
+public:
+    enum class Stage { Firmware, Jig2Bootloader, Jig3Bootloader };
+
+    ~SimJig();
+    SimJig(const SimJig&) = delete;
+    SimJig& operator=(const SimJig&) = delete;
+
+    // Every byte the PC wrote since the last call, in order.
+    std::vector<uint8_t> takeHostBytes();
+    // The identity the running firmware answers to 'B', without its CR LF;
+    // empty for a silent firmware.
+    std::string identity() const;
+    // The exact bytes answered to 'B' (with CR LF unless `id=` said otherwise).
+    std::string identityAnswer() const;
+    int generation() const;
+    Stage stage() const;
+    // The UART speed of the JIG side now (921600 or 115200).
+    uint32_t jigBaud() const;
+
+    // The reset button: presses so far, and one press now (as the technician
+    // would, whatever `reset=` says).
+    int resetPresses() const;
+    void pressResetButton();
+
+    // ENE KB90XX flash, 131072 bytes. setEneFlash refuses another size; it is
+    // a completed change, so `state=` saves it.
+    std::vector<uint8_t> eneFlash() const;
+    bool setEneFlash(const std::vector<uint8_t>& bytes);
+
+    // Third-generation CPLD: all 256 register values, and whether it is in
+    // wire mode (after 'S' 'R' and at power on, until the next 'S' 'W').
+    std::array<uint8_t, 256> cpldRegisters() const;
+    bool cpldWireMode() const;
+
+    // Bootloader memories: the second generation's 6144-byte flash, and the
+    // bytes the third generation's bootloader took (at most 131072).
+    std::vector<uint8_t> jig2BootFlash() const;
+    std::vector<uint8_t> jig3BootImage() const;
+
+    // Why the last save into `state=DIR` failed; empty when it worked.
+    std::string stateError() const;
+
+    struct Impl;
+
+private:
+    friend class SimDevice;
+    explicit SimJig(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace sim

@@ -1,0 +1,12 @@
+#include "sim/ene_kb90xx.h"
+#include "sim/target.h"
+
+namespace sim {
+
+std::vector<std::unique_ptr<Target>> makeTargets() {
+    std::vector<std::unique_ptr<Target>> targets;
+    targets.push_back(std::make_unique<EneKb90xx>());
+    return targets;
+}
+
+}  // namespace sim
