@@ -1,0 +1,103 @@
+#include "gui/widgets.h"
+
+#include <QPalette>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace zjig::gui {
+
+namespace {
+constexpr QPalette::ColorGroup kGroups[] = {QPalette::Active, QPalette::Inactive,
+                                            QPalette::Disabled};
+}
+
+MemoBox::MemoBox(const QString& objectName, QWidget* parent) : QPlainTextEdit(parent) {
+    setObjectName(objectName);
+    setReadOnly(true);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setUndoRedoEnabled(false);
+}
+
+void MemoBox::appendLine(const QString& line) {
+    appendPlainText(line);
+    ++lineCount_;
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void MemoBox::clearLines() {
+    clear();
+    lineCount_ = 0;
+}
+
+QStringList MemoBox::lines() const {
+    QStringList out;
+    if (lineCount_ == 0) return out;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) out << b.text();
+    return out;
+}
+
+ColorGauge::ColorGauge(const QString& objectName, QWidget* parent) : QProgressBar(parent) {
+    setObjectName(objectName);
+    setRange(0, 100);
+    setValue(0);
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+    setFormat(QStringLiteral("%p%"));
+}
+
+void ColorGauge::setGaugeMax(int maximum) {
+    if (maximum < 1) maximum = 1;
+    setMaximum(maximum);
+    if (value() > maximum) setValue(maximum);
+}
+
+void ColorGauge::setProgress(int progress) {
+    if (progress < minimum()) progress = minimum();
+    if (progress > maximum()) progress = maximum();
+    setValue(progress);
+}
+
+void ColorGauge::setBarColor(const QColor& colour) {
+    QPalette p = palette();
+    for (auto g : kGroups) p.setColor(g, QPalette::Highlight, colour);
+    // Keep the percentage readable on light and dark bars alike.
+    const QColor text = colour.lightness() > 150 ? QColor(Qt::black) : QColor(Qt::white);
+    for (auto g : kGroups) p.setColor(g, QPalette::HighlightedText, text);
+    setPalette(p);
+}
+
+QColor ColorGauge::barColor() const { return palette().color(QPalette::Active, QPalette::Highlight); }
+
+void setBackground(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    for (auto g : kGroups) {
+        p.setColor(g, QPalette::Button, colour);
+        p.setColor(g, QPalette::Base, colour);
+        p.setColor(g, QPalette::Window, colour);
+    }
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+QColor background(const QWidget* widget) {
+    return widget->palette().color(QPalette::Active, QPalette::Button);
+}
+
+void setForeground(QWidget* widget, const QColor& colour) {
+    QPalette p = widget->palette();
+    for (auto g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::ButtonText, colour);
+        p.setColor(g, QPalette::WindowText, colour);
+    }
+    widget->setPalette(p);
+}
+
+void setBold(QWidget* widget, int pointSizeDelta) {
+    QFont f = widget->font();
+    f.setBold(true);
+    if (pointSizeDelta != 0 && f.pointSize() > 0) f.setPointSize(f.pointSize() + pointSizeDelta);
+    widget->setFont(f);
+}
+
+}  // namespace zjig::gui
