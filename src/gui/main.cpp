@@ -1,1 +1,59 @@
-int main() { return 0; }
+// zentravox-jig: the desktop program.
+#include <CLI/CLI.hpp>
+#include <QDir>
+#include <exception>
+#include <iostream>
+
+#include "cli/setup.h"
+#include "gui/gui_app.h"
+
+int main(int argc, char** argv) {
+    // QApplication takes its own arguments (-platform, -style, ...) out of argv.
+    zjig::gui::GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(zjig::gui::kApplicationTitle));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Only Exit ends the program; hiding the main window for a mode must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CLI::App cli{"Zentravox JIG: read and write embedded-controller flash through the JIG",
+                 "zentravox-jig"};
+    zjig::cli::CommonOptions options;
+    zjig::cli::addCommonOptions(cli, options);
+    std::string screenshotDir;
+    cli.add_option("--screenshot", screenshotDir,
+                   "Save pictures of the main, ENE, update and test windows in DIR and exit");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e);
+    }
+
+    try {
+        zjig::DeviceList devices;
+        std::string error;
+        if (!zjig::cli::buildDeviceList(options.ports, devices, error)) {
+            std::cerr << "zentravox-jig: " << error << "\n";
+            return 2;
+        }
+        zjig::gui::GuiConfig config;
+        config.env = zjig::cli::makeLinkEnv(options, devices);
+        config.firmwareDir = zjig::cli::firmwareFolder(options);
+        zjig::gui::GuiApp gui(std::move(config));
+
+        if (!screenshotDir.empty()) {
+            QString why;
+            if (!gui.saveScreenshots(QString::fromStdString(screenshotDir), why)) {
+                std::cerr << "zentravox-jig: " << why.toStdString() << "\n";
+                return 1;
+            }
+            return 0;
+        }
+
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, [&gui] { gui.shutdown(); });
+        gui.showMain();
+        return QApplication::exec();
+    } catch (const std::exception& e) {
+        zjig::gui::showFatalError(QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,100 @@
+// The desktop program put together: the window thread, the window port, the
+// windows in their start-up order, the shell and the mode sessions, and the
+// wiring of the windows' events to their handlers.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run_log.h"
+#include "app/shell.h"
+#include "gui/main_window.h"
+#include "gui/placeholder_window.h"
+#include "gui/qt_executor.h"
+#include "gui/qt_port.h"
+#include "gui/testing_window.h"
+#include "gui/update_window.h"
+#include "jiglink/connection_test.h"
+#include "kb901x_form/kb901x_session.h"
+#include "kb901x_form/kb901x_window.h"
+
+namespace zjig::gui {
+
+inline constexpr const char* kApplicationTitle = "Zentravox_JIG";
+
+struct GuiConfig {
+    LinkEnv env;
+    std::string firmwareDir;  // ends with a separator
+    std::string runLogPath = kRunLogName;
+    std::string eneDatabasePath = kEneDatabaseName;
+};
+
+class GuiApp {
+public:
+    // Creates every window (hidden) on the GUI thread; a QApplication must exist.
+    explicit GuiApp(GuiConfig config);
+    ~GuiApp();
+    GuiApp(const GuiApp&) = delete;
+    GuiApp& operator=(const GuiApp&) = delete;
+
+    // Shows the main window, centred.
+    void showMain();
+    // Ends the program's work: stops the sessions' workers and the update
+    // thread and joins them. Safe to call more than once.
+    void shutdown();
+    // "Exit": shutdown, then onQuit (default: leave the event loop).
+    void quit();
+    std::function<void()> onQuit;
+
+    QtPort& port() { return port_; }
+    QtExecutor& executor() { return executor_; }
+    Shell& shell() { return *shell_; }
+    Kb901xSession& eneSession() { return *ene_; }
+    MainWindow& mainWindow() { return *main_; }
+    UpdateWindow& updateWindow() { return *update_; }
+    TestingWindow& testingWindow() { return *testing_; }
+    Kb901xWindow& eneWindow() { return *eneWindow_; }
+    // Every window by layout name, in creation order.
+    QWidget* window(const std::string& name) const;
+    std::vector<QWidget*> windows() const;
+
+    // Saves pictures of the main, ENE, update and connection test windows
+    // as PNG files in `dir`. Returns false with a reason.
+    bool saveScreenshots(const QString& dir, QString& error);
+
+private:
+    void startClicked();
+    void testConnectClicked();
+    template <typename W, typename... Args>
+    W* addWindow(Args&&... args);
+
+    GuiConfig config_;
+    QtExecutor executor_;
+    QtPort port_;
+    std::vector<std::unique_ptr<QWidget>> windows_;
+    MainWindow* main_ = nullptr;
+    UpdateWindow* update_ = nullptr;
+    TestingWindow* testing_ = nullptr;
+    Kb901xWindow* eneWindow_ = nullptr;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<ConnectionTest> connectionTest_;
+    std::unique_ptr<Kb901xSession> ene_;
+    bool shutDown_ = false;
+};
+
+// A QApplication that shows an exception escaping an event handler in an
+// error box and then ends the program, instead of letting it tear through Qt.
+class GuardedApplication : public QApplication {
+public:
+    GuardedApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The error box for an exception that ended the program.
+void showFatalError(const QString& what);
+
+}  // namespace zjig::gui
