@@ -9,6 +9,10 @@
 
 #include "jiglink/device.h"
 
+namespace sim {
+class SimDevice;
+}
+
 namespace zjig {
 
 // A serial device node (termios): /dev/ttyUSB0 or a pseudo-terminal.
@@ -23,5 +27,7 @@ std::unique_ptr<Port> makeD2xxPort(std::optional<uint32_t> onlyIndex,
 
 // The built-in simulated JIG, one device, from its option text ("jig3,state=DIR").
 std::unique_ptr<Port> makeSimPort(const std::string& options, std::string& error);
+// The same port around a simulated JIG the caller also keeps (tests look into it).
+std::unique_ptr<Port> makeSimPort(std::shared_ptr<sim::SimDevice> sim, const std::string& options);
 
 }  // namespace zjig

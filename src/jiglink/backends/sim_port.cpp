@@ -121,4 +121,8 @@ std::unique_ptr<Port> makeSimPort(const std::string& options, std::string& error
     return std::make_unique<SimPort>(std::shared_ptr<sim::SimDevice>(std::move(sim)), options);
 }
 
+std::unique_ptr<Port> makeSimPort(std::shared_ptr<sim::SimDevice> sim, const std::string& options) {
+    return std::make_unique<SimPort>(std::move(sim), options);
+}
+
 }  // namespace zjig
