@@ -489,6 +489,7 @@ struct Kb901xSession::State {
         say("Recorded file is less than 128*1024 byte");
         link.send(block.data(), kBlockSize);
         const WaitResult r = link.readByte(kAnswerWait);
+        const uint8_t answer = link.data()[0];  // before 'X' takes the transfer buffer
         send(kCmdEnd);
         if (r != WaitResult::Ok) {
             say(waitFailureLine(blockName(blockCounter), r));
@@ -496,7 +497,7 @@ struct Kb901xSession::State {
             send(kResultFail);
             return finishWrite(false);
         }
-        if (jig3 && link.data()[0] != kAnswerGood) {
+        if (jig3 && answer != kAnswerGood) {
             say(kLostWrite);
             send(kResultFail);
             return finishWrite(false);
