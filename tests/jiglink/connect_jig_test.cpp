@@ -30,11 +30,9 @@ std::unique_ptr<Run> connect(std::vector<FakeDeviceScript> devices, const Connec
     auto run = std::make_unique<Run>();
     auto log = std::make_shared<test::FakeLog>();
     DeviceList list = test::fakeDeviceList(std::move(devices), log);
-    {
-        JigLink link(LinkEnv{&list, {}}, 300);
-        run->result = ConnectJig(link, run->ui, variant, run->identity, showVersion);
-    }
-    run->calls = log->snapshot();
+    JigLink link(LinkEnv{&list, {}}, 300);
+    run->result = ConnectJig(link, run->ui, variant, run->identity, showVersion);
+    run->calls = log->snapshot();  // before the link's end closes what is open
     return run;
 }
 
