@@ -26,9 +26,10 @@ constexpr uint8_t kBlockAck = '+';
 constexpr uint8_t kFinish = 'X';
 constexpr uint8_t kBlank = 0xFF;
 
-// One '+' per status poll; a character takes about 11 us at 921600 baud, so
-// this pause only keeps the loop from filling the bridge faster than the line.
-constexpr auto kWakePace = std::chrono::microseconds(100);
+// One '+' per status poll. The loop waits for a technician's hand on the
+// reset button, so half a millisecond between polls loses nothing and keeps
+// a long wait light on the machine.
+constexpr auto kWakePace = std::chrono::microseconds(500);
 
 constexpr const char* kProtocolErrorG = "ERROR protocol! Update stopped.(G)";
 constexpr const char* kProtocolErrorAck = "ERROR protocol! Update stopped.(+)";
