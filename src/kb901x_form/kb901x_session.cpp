@@ -116,6 +116,14 @@ struct Kb901xSession::State {
         else
             link.send({command});
     }
+    // The success or failure byte that ends a press. A third-generation JIG
+    // answers it with one byte; that answer is taken here (one read, bounded
+    // by the link's read time-out) so that it cannot spill into the identity
+    // of the next connection.
+    void sendResult(uint8_t result) {
+        send(result);
+        if (jig3) link.read(1);
+    }
     // The last bytes must leave before the bridge is let go.
     void closeLink() {
         if (!link.isOpen()) return;
@@ -274,7 +282,7 @@ struct Kb901xSession::State {
         for (const auto& [reg, value] : routingRegisterWrites(routingFor(route))) {
             if (!KB90_CpldCommand(CpldStep::WR_ALTERA_REG, reg, value)) return endPress(false);
         }
-        send(kResultOk);
+        sendResult(kResultOk);
         say("Settings sent successfully!");
         say("Check GND. Connect the motherboard power adapter.");
         say("We are ready for reading or writing");
@@ -304,7 +312,7 @@ struct Kb901xSession::State {
         say("No connection to the KB90XX!");
         say("Check the settings !");
         say("Motherboard is connected / powered ?");
-        send(kResultFail);
+        sendResult(kResultFail);
         return false;
     }
 
@@ -318,7 +326,7 @@ struct Kb901xSession::State {
             if (r != WaitResult::Ok) {
                 say(waitFailureLine("Ready", r));
                 say(kLostRead);
-                send(kResultFail);
+                sendResult(kResultFail);
                 return endPress(false);
             }
         }
@@ -363,7 +371,7 @@ struct Kb901xSession::State {
             send(kCmdEnd);
             say("Error writing file!");
             timeLine();
-            send(kResultFail);
+            sendResult(kResultFail);
             return finishRead(false);
         }
         ui.setGaugeProgress(kGauge, kGaugeStep * blockCounter);
@@ -378,7 +386,7 @@ struct Kb901xSession::State {
             send(kCmdEnd);
             say("Reading completed successfully.");
             timeLine();
-            send(kResultOk);
+            sendResult(kResultOk);
             return finishRead(true);
         }
         send(kCmdNext);
@@ -392,7 +400,7 @@ struct Kb901xSession::State {
         if (!detail.empty()) say(detail);
         if (why != WaitResult::Cancelled) say(kLostRead);
         timeLine();
-        send(kResultFail);
+        sendResult(kResultFail);
         return finishRead(false);
     }
 
@@ -457,7 +465,7 @@ struct Kb901xSession::State {
         if (got < block.size() && std::ferror(file)) {
             send(kCmdEnd);
             say("Error reading file!");
-            send(kResultFail);
+            sendResult(kResultFail);
             return finishWrite(false);
         }
         if (got < block.size()) return writeShortFileEnd(block);
@@ -494,15 +502,15 @@ struct Kb901xSession::State {
         if (r != WaitResult::Ok) {
             say(waitFailureLine(blockName(blockCounter), r));
             if (r != WaitResult::Cancelled) say(kLostWrite);
-            send(kResultFail);
+            sendResult(kResultFail);
             return finishWrite(false);
         }
         if (jig3 && answer != kAnswerGood) {
             say(kLostWrite);
-            send(kResultFail);
+            sendResult(kResultFail);
             return finishWrite(false);
         }
-        send(kResultOk);
+        sendResult(kResultOk);
         return finishWrite(true);
     }
 
@@ -512,7 +520,7 @@ struct Kb901xSession::State {
         if (sendEnd) send(kCmdEnd);
         if (!detail.empty()) say(detail);
         if (why != WaitResult::Cancelled) say(kLostWrite);
-        send(kResultFail);
+        sendResult(kResultFail);
     }
 
     bool finishWrite(bool ok) {
@@ -564,11 +572,11 @@ struct Kb901xSession::State {
         if (flashSum == fileSum.sum && flashCrc == fileSum.crc) {
             say(kStars);
             say(kVerifyOk);
-            send(kResultOk);
+            sendResult(kResultOk);
             return true;
         }
         say(kWrittenIncorrectly);
-        send(kResultFail);
+        sendResult(kResultFail);
         return false;
     }
 
@@ -595,7 +603,7 @@ struct Kb901xSession::State {
                 if (position >= verifyImage.size() || got[i] != verifyImage[position]) {
                     send(kCmdEnd);
                     say(kWrittenIncorrectly);
-                    send(kResultFail);
+                    sendResult(kResultFail);
                     return false;
                 }
             }
@@ -603,7 +611,7 @@ struct Kb901xSession::State {
             ui.setGaugeProgress(kGauge, kGaugeStep * blockCounter);
             if (blockCounter == kBlockCount) {
                 send(kCmdEnd);
-                send(kResultOk);
+                sendResult(kResultOk);
                 say(kVerifyOk);
                 return true;
             }
