@@ -43,6 +43,7 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     addCommonOptions(app, rt.options);
     addStartCommands(app, rt);
     // Mode subcommands register here.
+    addEneCommands(app, rt);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

@@ -43,6 +43,7 @@ int exitCodeFor(ConnectResult result);
 
 // Subcommands.
 void addStartCommands(CLI::App& app, Runtime& rt);  // start, test-connect
+void addEneCommands(CLI::App& app, Runtime& rt);    // ene apply|read|write
 
 // Entry used by main() and by the tests (out/err instead of the terminal).
 int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
