@@ -7,6 +7,7 @@
 
 #include "jiglink/backends/backends.h"
 #include "jiglink/device.h"
+#include "sim/sim_jig.h"
 
 namespace zjig {
 namespace {
@@ -171,6 +172,22 @@ TEST(SimPort, OpenDeviceOutlivesItsPort) {
     port.reset();
     EXPECT_EQ(exchange(*dev, {'B'}, 17).size(), 17u);
     EXPECT_EQ(dev->close(), FtStatus::Ok);
+}
+
+TEST(SimPort, PortAroundAJigTheTestKeeps) {
+    std::string error;
+    std::shared_ptr<sim::SimDevice> jig = sim::SimDevice::create("jig3", error);
+    ASSERT_TRUE(jig) << error;
+    auto port = makeSimPort(jig, "jig3");
+    ASSERT_TRUE(port);
+    auto dev = openDevice(*port);
+    ASSERT_TRUE(dev);
+    EXPECT_EQ(exchange(*dev, {'S', 'W', 0x40, 0x88}, 1).size(), 1u);
+    EXPECT_EQ(jig->jig().cpldRegisters()[0x40], 0x88);
+    EXPECT_EQ(jig->takeHostBytes(), (std::vector<uint8_t>{'S', 'W', 0x40, 0x88}));
+    EXPECT_TRUE(jig->isOpen());
+    dev.reset();
+    EXPECT_FALSE(jig->isOpen()) << "the handle closes the bridge when it goes";
 }
 
 TEST(SimPort, ReachableThroughTheDeviceList) {
