@@ -4,7 +4,9 @@
 #include <QMessageBox>
 #include <QPixmap>
 
+#include "app/modes.h"
 #include "app/names.h"
+#include "gui/event_wait.h"
 
 namespace zjig::gui {
 
@@ -122,13 +124,7 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
         error = QStringLiteral("cannot create the folder ") + dir;
         return false;
     }
-    const std::pair<QWidget*, const char*> shots[] = {
-        {main_, "main_window.png"},
-        {eneWindow_, "ene_window.png"},
-        {update_, "update_window.png"},
-        {testing_, "testing_window.png"},
-    };
-    for (const auto& [w, file] : shots) {
+    auto save = [&](QWidget* w, const char* file) {
         const bool wasVisible = w->isVisible();
         w->show();
         QCoreApplication::processEvents();
@@ -139,8 +135,39 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
             error = QStringLiteral("cannot save ") + path;
             return false;
         }
-    }
-    return true;
+        return true;
+    };
+
+    showMain();
+    if (!save(main_, "main_window.png")) return false;
+
+    // The test window after one "Test connect" on the devices given.
+    testing_->show();
+    testConnectClicked();
+    if (!save(testing_, "testing_window.png")) return false;
+    testing_->hide();
+
+    // "Start" for the ENE mode, as a technician would press it; dialogs are
+    // printed instead of waiting for someone to close them.
+    bool dialogShown = false;
+    port_.setMessageBoxHandler([&dialogShown](MessageKind, const std::string& text) {
+        dialogShown = true;
+        qWarning("%s", text.c_str());
+    });
+    main_->selector()->setCurrentText(QString::fromUtf8(kModeEne.data(),
+                                                        static_cast<qsizetype>(kModeEne.size())));
+    startClicked();
+    processEventsUntil(
+        [&] {
+            if (eneWindow_->isVisible()) return true;
+            // Otherwise wait for the start to have ended: no update running,
+            // no mode window about to open, and its outcome on screen.
+            const bool ended = !shell_->updateRunning() && !shell_->timerRun().enabled();
+            return ended && (dialogShown || update_->exitButton()->isEnabled());
+        },
+        std::chrono::seconds(60));
+    port_.setMessageBoxHandler(nullptr);
+    return save(eneWindow_, "ene_window.png") && save(update_, "update_window.png");
 }
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}

@@ -62,8 +62,10 @@ public:
     QWidget* window(const std::string& name) const;
     std::vector<QWidget*> windows() const;
 
-    // Saves pictures of the main, ENE, update and connection test windows
-    // as PNG files in `dir`. Returns false with a reason.
+    // Saves pictures of the windows as PNG files in `dir`: the main window at
+    // start, the connection test window after one test, and the ENE and
+    // update windows after "Start" with the ENE mode selected. Returns false
+    // with a reason.
     bool saveScreenshots(const QString& dir, QString& error);
 
 private:

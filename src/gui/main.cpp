@@ -3,18 +3,24 @@
 #include <QDir>
 #include <exception>
 #include <iostream>
+#include <string_view>
 
 #include "cli/setup.h"
 #include "gui/gui_app.h"
 
-int main(int argc, char** argv) {
-    // QApplication takes its own arguments (-platform, -style, ...) out of argv.
-    zjig::gui::GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(zjig::gui::kApplicationTitle));
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    // Only Exit ends the program; hiding the main window for a mode must not.
-    QApplication::setQuitOnLastWindowClosed(false);
+namespace {
 
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help" || a == "--help-sim") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     CLI::App cli{"Zentravox JIG: read and write embedded-controller flash through the JIG",
                  "zentravox-jig"};
     zjig::cli::CommonOptions options;
@@ -22,6 +28,21 @@ int main(int argc, char** argv) {
     std::string screenshotDir;
     cli.add_option("--screenshot", screenshotDir,
                    "Save pictures of the main, ENE, update and test windows in DIR and exit");
+    // Help needs no display: answer it before the window system is opened.
+    if (asksForHelp(argc, argv)) {
+        try {
+            cli.parse(argc, argv);
+        } catch (const CLI::ParseError& e) {
+            return cli.exit(e);
+        }
+    }
+
+    // QApplication takes its own arguments (-platform, -style, ...) out of argv.
+    zjig::gui::GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(zjig::gui::kApplicationTitle));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Only Exit ends the program; hiding the main window for a mode must not.
+    QApplication::setQuitOnLastWindowClosed(false);
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

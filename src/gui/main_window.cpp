@@ -21,6 +21,7 @@ MainWindow::MainWindow()
     setBold(selector_, 6);
     setBackground(selector_, toQColor(kYellow));
     selector_->setMinimumHeight(selector_->sizeHint().height() + 8);
+    selector_->setMinimumWidth(420);
 
     start_ = new QPushButton(QStringLiteral("Start"), this);
     start_->setObjectName(QString::fromLatin1(names::kMainConnect));
@@ -58,7 +59,6 @@ MainWindow::MainWindow()
     layout->addLayout(buttons);
     layout->addLayout(footer);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(460);
 }
 
 }  // namespace zjig::gui

@@ -3,6 +3,7 @@
 #include <QPalette>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
 
 namespace zjig::gui {
 
@@ -20,7 +21,12 @@ MemoBox::MemoBox(const QString& objectName, QWidget* parent) : QPlainTextEdit(pa
 }
 
 void MemoBox::appendLine(const QString& line) {
-    appendPlainText(line);
+    // Not appendPlainText: it drops empty lines at the top of an empty memo,
+    // and the blank line that opens a block of messages is part of it.
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (lineCount_ > 0) cursor.insertBlock();
+    cursor.insertText(line);
     ++lineCount_;
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
@@ -71,6 +77,12 @@ QColor ColorGauge::barColor() const { return palette().color(QPalette::Active, Q
 
 void setBackground(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();
+    if (qobject_cast<QPlainTextEdit*>(widget)) {
+        // Only the text area: its scroll bar keeps the usual look.
+        for (auto g : kGroups) p.setColor(g, QPalette::Base, colour);
+        widget->setPalette(p);
+        return;
+    }
     for (auto g : kGroups) {
         p.setColor(g, QPalette::Button, colour);
         p.setColor(g, QPalette::Base, colour);
@@ -81,6 +93,8 @@ void setBackground(QWidget* widget, const QColor& colour) {
 }
 
 QColor background(const QWidget* widget) {
+    if (qobject_cast<const QPlainTextEdit*>(widget))
+        return widget->palette().color(QPalette::Active, QPalette::Base);
     return widget->palette().color(QPalette::Active, QPalette::Button);
 }
 

@@ -5,17 +5,19 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "app/names.h"
 
 namespace zjig::gui {
 
-using namespace kb901x;
+using namespace kb90;
 
 namespace {
 
 QString latin(const char* s) { return QString::fromLatin1(s); }
+QString latin(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
 
-QPushButton* operationButton(const char* name, const char* caption, QWidget* parent) {
+QPushButton* operationButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));
     b->setMinimumSize(160, 40);
@@ -23,7 +25,7 @@ QPushButton* operationButton(const char* name, const char* caption, QWidget* par
     return b;
 }
 
-QComboBox* yellowList(const char* name, const char* prompt, QWidget* parent) {
+QComboBox* yellowList(const char* name, std::string_view prompt, QWidget* parent) {
     auto* list = new QComboBox(parent);
     list->setObjectName(latin(name));
     list->setPlaceholderText(latin(prompt));
@@ -36,30 +38,30 @@ QComboBox* yellowList(const char* name, const char* prompt, QWidget* parent) {
 }  // namespace
 
 Kb901xWindow::Kb901xWindow(Kb901xSession& session)
-    : FormWindow(names::kKb901xWindow, latin(kCaption)), session_(session) {
-    group_ = new QGroupBox(latin(" Help for FFC cable connection  "), this);
-    group_->setObjectName(latin(kHelpGroup));
+    : FormWindow(kWindow, latin(kWindowCaption)), session_(session) {
+    group_ = new QGroupBox(latin(kHelpFrameCaption), this);
+    group_->setObjectName(latin(kHelpFrame));
 
-    motherboards_ = yellowList(kMotherboardList, "Select MB", group_);
+    motherboards_ = yellowList(kMbList, kMbListPrompt, group_);
     motherboards_->setMaxVisibleItems(20);
     motherboards_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     motherboards_->setMinimumContentsLength(40);
 
-    cables_ = yellowList(kCableList, "Select FFC cable you used", group_);
-    for (const char* item : kCableItems) cables_->addItem(latin(item));
+    cables_ = yellowList(kFfcList, kFfcListPrompt, group_);
+    for (auto item : kFfcItems) cables_->addItem(latin(item));
     cables_->setCurrentIndex(-1);
 
-    pin1_ = new QCheckBox(latin("Pin 1 connected  to pin 1 on the MB keyboard connector"), group_);
-    pin1_->setObjectName(latin(kPin1Box));
+    pin1_ = new QCheckBox(latin(kOrientationCaption), group_);
+    pin1_->setObjectName(latin(kOrientationBox));
     pin1_->setChecked(true);
     pin1_->setEnabled(false);
 
-    apply_ = new QPushButton(latin("Apply settings if use FFC  (only for JIG 3)"), group_);
+    apply_ = new QPushButton(latin(kApplyCaption), group_);
     apply_->setObjectName(latin(kApplyButton));
     apply_->setMinimumHeight(34);
     setBold(apply_);
 
-    result_ = new QLabel(latin("*************"), group_);
+    result_ = new QLabel(latin(kResultLabelInitial), group_);
     result_->setObjectName(latin(kResultLabel));
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setBold(result_);
@@ -76,9 +78,9 @@ Kb901xWindow::Kb901xWindow(Kb901xSession& session)
     help->setColumnStretch(0, 2);
     help->setColumnStretch(1, 3);
 
-    read_ = operationButton(kReadButton, "KB90XX_READ", this);
-    write_ = operationButton(kWriteButton, "KB90XX_WRITE", this);
-    exit_ = operationButton(kExitButton, "EXIT", this);
+    read_ = operationButton(kReadButton, kReadCaption, this);
+    write_ = operationButton(kWriteButton, kWriteCaption, this);
+    exit_ = operationButton(kExitButton, kExitCaption, this);
 
     memo_ = new MemoBox(latin(kMemo), this);
     gauge_ = new ColorGauge(latin(kGauge), this);

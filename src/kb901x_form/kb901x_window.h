@@ -11,27 +11,11 @@
 
 #include "gui/form_window.h"
 #include "gui/widgets.h"
+#include "kb901x_form/kb901x_commands.h"
+#include "kb901x_form/kb901x_controls.h"
 #include "kb901x_form/kb901x_session.h"
 
 namespace zjig::gui {
-
-namespace kb901x {
-inline constexpr const char* kCaption = "KB9010/9012/9016/9022  03/03/2017";
-inline constexpr const char* kMotherboardList = "ComboBox_KB901X";
-inline constexpr const char* kCableList = "ComboBox_KB901X_FFC";
-inline constexpr const char* kPin1Box = "CheckBox_KB901X";
-inline constexpr const char* kApplyButton = "SpeedButton1";
-inline constexpr const char* kResultLabel = "Label_result";
-inline constexpr const char* kHelpGroup = "GroupBox1";
-inline constexpr const char* kReadButton = "KB901X_READ";
-inline constexpr const char* kWriteButton = "KB901X_WRITE";
-inline constexpr const char* kExitButton = "EXIT_KB901X";
-inline constexpr const char* kMemo = "KB901X_Memo";
-inline constexpr const char* kGauge = "CGauge_KB901X";
-inline constexpr int kGaugeMax = 32768;
-inline constexpr const char* kCableItems[] = {"18 pin", "20 pin", "24 pin", "25 pin",
-                                             "26 pin", "28 pin", "30 pin", "32 pin"};
-}  // namespace kb901x
 
 class Kb901xWindow : public FormWindow {
     Q_OBJECT
