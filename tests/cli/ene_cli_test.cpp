@@ -78,7 +78,10 @@ protected:
         r.err = drain(err);
         return r;
     }
-    std::string state() const { return "state=" + dir_.file("jig state"); }
+    // The simulated JIG's memory kept between runs, one folder per generation.
+    std::string state(const std::string& generation) const {
+        return "state=" + dir_.file("jig state " + generation);
+    }
 
     test::TempDir dir_;
     std::string oldCwd_;
@@ -100,7 +103,7 @@ TEST_F(EneCli, ReadPrintsTheMemoAndSavesTheFlash) {
 TEST_F(EneCli, WriteThenReadBackOnBothGenerations) {
     for (const char* generation : {"jig3", "jig2"}) {
         SCOPED_TRACE(generation);
-        const std::string port = std::string("sim:") + generation + "," + state();
+        const std::string port = std::string("sim:") + generation + "," + state(generation);
         const std::string data = image(kFlash, generation[3]);
         test::writeFile("image.bin", data);
         auto w = zjig({"--port", port, "ene", "write", "image.bin"});
