@@ -13,7 +13,8 @@ namespace zjig {
 
 namespace {
 
-constexpr const char* kNoBootLine = "You did not press the reset button or error response BOOT_loader";
+constexpr const char* kNoBootLine =
+    "You did not press the reset button or error response BOOT_loader";
 constexpr const char* kPushResetLine = "*** PLEASE PUSH RESET BUTTON ! ***";
 constexpr const char* kStoppedByUserLine = "Update stopped by the user.";
 constexpr const char* kLinkLostLine = "ERROR: the connection to the JIG is lost.";
@@ -34,16 +35,22 @@ struct ModeFamily {
 };
 
 constexpr ModeFamily kModeFamilies[] = {
-    {"EDID lcd", kIdCommon}, {"Keyboard testing", kIdCommon}, {"ENE KB90XX", kIdCommon},
-    {"MEC jtag", kIdMecJtag}, {"ITE", kIdIte},                 {"NUVOTON spi", kIdNuvoton},
+    {"EDID lcd", kIdCommon},
+    {"Keyboard testing", kIdCommon},
+    {"ENE KB90XX", kIdCommon},
+    {"MEC jtag", kIdMecJtag},
+    {"ITE", kIdIte},
+    {"NUVOTON spi", kIdNuvoton},
     {"NUVOTON jtag", kIdNuvoton},
 };
 
 void memoLine(UiPort& ui, const std::string& line) { ui.appendLine(names::kMemoUpdate, line); }
 
 std::string hex4(unsigned value) {
-    return {NibbleToHex(static_cast<uint8_t>(value >> 12)), NibbleToHex(static_cast<uint8_t>(value >> 8)),
-            NibbleToHex(static_cast<uint8_t>(value >> 4)), NibbleToHex(static_cast<uint8_t>(value))};
+    return {NibbleToHex(static_cast<uint8_t>(value >> 12)),
+            NibbleToHex(static_cast<uint8_t>(value >> 8)),
+            NibbleToHex(static_cast<uint8_t>(value >> 4)),
+            NibbleToHex(static_cast<uint8_t>(value))};
 }
 
 // Waits for at least `count` answer bytes and reads all that are queued.
@@ -152,8 +159,8 @@ std::string UploadFirmwareImage(UiPort& ui, JigLink& link, const FirmwareImage& 
         ui.setGaugeProgress(names::kGaugeUpdate, static_cast<int>(address));
     }
 
-    static constexpr uint8_t kEndOfFile[] = {':', '0', '0', '0', '0', '0', '0',
-                                             '0', '1', 'F', 'F', '\n'};
+    static constexpr uint8_t kEndOfFile[] = {':', '0', '0', '0', '0', '0',
+                                             '0', '0', '1', 'F', 'F', '\n'};
     link.send(kEndOfFile, sizeof kEndOfFile);
     memoLine(ui, link.bytesMoved == sizeof kEndOfFile ? "отправлено EOF корректно"
                                                       : "отправлено МЕНЬШЕ байт");
@@ -178,13 +185,13 @@ std::string LoadAndFlashHex(UiPort& ui, JigLink& link, const std::string& firmwa
 namespace {
 // The shell's link answers the update's cancel flag while the thread owns it.
 class CancelScope {
-public:
+  public:
     CancelScope(JigLink& link, const std::atomic<bool>* flag) : link_(link) {
         link_.setCancelFlag(flag);
     }
     ~CancelScope() { link_.setCancelFlag(nullptr); }
 
-private:
+  private:
     JigLink& link_;
 };
 }  // namespace
@@ -271,9 +278,12 @@ void ReadThread_UPD::SecondGeneration(const std::string& identity, const std::st
     memo("BOOT M88 connected - " + PrintableText(greeting.data(), count));
     memo("Update firmware ... ");
     const std::string result = LoadAndFlashHex(ui, link, shell_.config().firmwareDir, selected);
-    if (result == kResultFileFormat) memo("Error format .hex file for M88!");
-    else if (result == kResultUpgradeError) memo("Flashing M88 error!");
-    else if (result == kResultUpgradeOk) memo("Exit from BOOT and RUN ... ");
+    if (result == kResultFileFormat)
+        memo("Error format .hex file for M88!");
+    else if (result == kResultUpgradeError)
+        memo("Flashing M88 error!");
+    else if (result == kResultUpgradeOk)
+        memo("Exit from BOOT and RUN ... ");
 
     // Whatever the result, the bootloader is told to start the application,
     // so the JIG does not stay in its bootloader after a refused file.

@@ -61,11 +61,11 @@ std::string LoadAndFlashHex(UiPort& ui, JigLink& link, const std::string& firmwa
 // The firmware update thread's run. The shell starts it on its own link after
 // "Start" found a JIG that needs another firmware (or that stayed silent).
 class ReadThread_UPD {
-public:
+  public:
     explicit ReadThread_UPD(Shell& shell) : shell_(shell) {}
     void Execute();
 
-private:
+  private:
     void SecondGeneration(const std::string& identity, const std::string& selected);
     void ThirdGeneration();
     // Sends 'U' until the bootloader greets; false when it ended the update.

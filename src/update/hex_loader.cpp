@@ -21,15 +21,18 @@ struct ModeFirmware {
 };
 
 constexpr ModeFirmware kModeFirmware[] = {
-    {"EDID lcd", "JFW_COMMON.hex"},     {"Keyboard testing", "JFW_COMMON.hex"},
-    {"ENE KB90XX", "JFW_COMMON.hex"},   {"MEC jtag", "JFW_MECJTAG.hex"},
-    {"ITE", "JFW_ITE.hex"},             {"NUVOTON spi", "JFW_NUVOTON.hex"},
+    {"EDID lcd", "JFW_COMMON.hex"},
+    {"Keyboard testing", "JFW_COMMON.hex"},
+    {"ENE KB90XX", "JFW_COMMON.hex"},
+    {"MEC jtag", "JFW_MECJTAG.hex"},
+    {"ITE", "JFW_ITE.hex"},
+    {"NUVOTON spi", "JFW_NUVOTON.hex"},
     {"NUVOTON jtag", "JFW_NUVOTON.hex"},
 };
 
 // Walks the HEX text one hexadecimal pair at a time, keeping the record sum.
 class RecordReader {
-public:
+  public:
     RecordReader(const uint8_t* text, size_t length) : text_(text), length_(length) {}
 
     size_t position() const { return pos_; }
@@ -50,7 +53,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const uint8_t* text_;
     size_t length_;
     size_t pos_ = 0;

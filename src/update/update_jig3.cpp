@@ -48,7 +48,8 @@ std::string wakeAnswerHex(const uint8_t* bytes, size_t n) {
 // Reads the whole firmware file; an image of exactly the maximum size still
 // gets its closing block of 0xFF, so the buffer has room for one block more.
 bool loadImage(const std::string& path, std::vector<uint8_t>& image, size_t& length) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
     if (!in) return false;
     image.assign(kJig3ImageSize + kJig3BlockSize, kBlank);
     length = std::fread(image.data(), 1, kJig3ImageSize, in.get());
@@ -158,7 +159,8 @@ std::string UpdateJig3(Shell& shell) {
     do {
         link.send({kBlockRequest});
         WaitResult r = link.readByte(kAnswerWait);
-        if (r != WaitResult::Ok || link.data()[0] != kBlockGo) return protocolError(kProtocolErrorG, r);
+        if (r != WaitResult::Ok || link.data()[0] != kBlockGo)
+            return protocolError(kProtocolErrorG, r);
         link.send(image.data() + offset, kJig3BlockSize);
         offset += kJig3BlockSize;
         r = link.readByte(kBlockWait);

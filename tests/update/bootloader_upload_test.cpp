@@ -13,7 +13,9 @@ namespace {
 
 using test::ScriptedJig;
 
-std::string text(const std::array<uint8_t, kHexLineSize>& line) { return std::string(line.begin(), line.end()); }
+std::string text(const std::array<uint8_t, kHexLineSize>& line) {
+    return std::string(line.begin(), line.end());
+}
 
 FirmwareImage blankImage() {
     FirmwareImage image;
@@ -47,9 +49,17 @@ TEST(LineAnswer, RefusalRule) {
         bool refused;
     };
     const Case cases[] = {
-        {"OK", false},  {"O-", false},    {"E-C", false}, {"E-CS", true}, {"E-", false},
-        {"-", false},   {"", false},      {"OKAY", false}, {"x-xxxxxxxxxxxxxx", true},
-        {std::string(16, '.'), false},    {std::string(17, '.'), true},
+        {"OK", false},
+        {"O-", false},
+        {"E-C", false},
+        {"E-CS", true},
+        {"E-", false},
+        {"-", false},
+        {"", false},
+        {"OKAY", false},
+        {"x-xxxxxxxxxxxxxx", true},
+        {std::string(16, '.'), false},
+        {std::string(17, '.'), true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsLineRefused(reinterpret_cast<const uint8_t*>(c.answer.data()), c.answer.size()),
@@ -71,7 +81,7 @@ TEST(ModeFamily, ExpectedIdentitySubstrings) {
 
 // The upload stage against a hand-written bootloader.
 class UploadTest : public ::testing::Test {
-protected:
+  protected:
     UploadTest() {
         devices_.addPort(jig_.port());
         LinkEnv env;
@@ -87,9 +97,12 @@ protected:
     void bootloader(std::function<std::string(int)> lineAnswer) {
         jig_.setResponder([this, lineAnswer](ScriptedJig& jig, const std::vector<uint8_t>& chunk) {
             const std::string s(chunk.begin(), chunk.end());
-            if (s == "pf\n") jig.reply("PF OK\r\x11");
-            else if (s == ":00000001FF\n") jig.reply("EOF OK\x11");
-            else if (s.size() == kHexLineSize && s[0] == ':') jig.reply(lineAnswer(lines_++));
+            if (s == "pf\n")
+                jig.reply("PF OK\r\x11");
+            else if (s == ":00000001FF\n")
+                jig.reply("EOF OK\x11");
+            else if (s.size() == kHexLineSize && s[0] == ':')
+                jig.reply(lineAnswer(lines_++));
         });
     }
 
@@ -116,7 +129,8 @@ TEST_F(UploadTest, LastUsedAddressFiveSendsOneLineThenEndOfFile) {
 
     EXPECT_EQ(UploadFirmwareImage(ui_, *link_, image), kResultUpgradeOk);
     EXPECT_EQ(wire(), (std::vector<std::string>{
-                          "pf\n", ":10000000000102030405" + std::string(20, 'F') + "EB\n", ":00000001FF\n"}));
+                          "pf\n", ":10000000000102030405" + std::string(20, 'F') + "EB\n",
+                          ":00000001FF\n"}));
     EXPECT_EQ(memo(), std::vector<std::string>{"отправлено EOF корректно"});
     EXPECT_EQ(ui_.gauge(names::kGaugeUpdate), 16);
 }
@@ -158,9 +172,13 @@ TEST_F(UploadTest, AnswerWithoutXonOrTooLongIsARefusal) {
         std::vector<std::string> memo;
     };
     const Case cases[] = {
-        {"no XON", "OK", {"No answer from BOOT_loader after the line 0000 (timed out)", "ERROR FW upgrade!"}},
+        {"no XON",
+         "OK",
+         {"No answer from BOOT_loader after the line 0000 (timed out)", "ERROR FW upgrade!"}},
         {"17 bytes before XON", std::string(17, 'k') + "\x11", {"ERROR FW upgrade!"}},
-        {"no answer", "", {"No answer from BOOT_loader after the line 0000 (timed out)", "ERROR FW upgrade!"}},
+        {"no answer",
+         "",
+         {"No answer from BOOT_loader after the line 0000 (timed out)", "ERROR FW upgrade!"}},
     };
     for (const auto& c : cases) {
         ui_.clear();
@@ -178,9 +196,12 @@ TEST_F(UploadTest, AnswerInPiecesIsCollectedUpToXon) {
     jig_.setResponder([](ScriptedJig& jig, const std::vector<uint8_t>& chunk) {
         const std::string s(chunk.begin(), chunk.end());
         jig.trickle(s.size() == kHexLineSize);
-        if (s == "pf\n") jig.reply("PF OK\r\x11");
-        else if (s == ":00000001FF\n") jig.reply("EOF OK\x11");
-        else if (s.size() == kHexLineSize) jig.reply("E-CS\x11");
+        if (s == "pf\n")
+            jig.reply("PF OK\r\x11");
+        else if (s == ":00000001FF\n")
+            jig.reply("EOF OK\x11");
+        else if (s.size() == kHexLineSize)
+            jig.reply("E-CS\x11");
     });
     FirmwareImage image = blankImage();
     image.bytes[0] = 0;
@@ -197,21 +218,25 @@ TEST_F(UploadTest, SilentAfterProgrammingCommandSendsNoLine) {
     image.lastUsedAddress = 0;
     EXPECT_EQ(UploadFirmwareImage(ui_, *link_, image), kResultUpgradeError);
     EXPECT_EQ(wire(), std::vector<std::string>{"pf\n"});
-    EXPECT_EQ(memo(), std::vector<std::string>{"No answer from BOOT_loader after \"pf\" (timed out)"});
+    EXPECT_EQ(memo(),
+              std::vector<std::string>{"No answer from BOOT_loader after \"pf\" (timed out)"});
 }
 
 TEST_F(UploadTest, SilentAfterEndOfFileIsAFailure) {
     jig_.setResponder([this](ScriptedJig& jig, const std::vector<uint8_t>& chunk) {
         const std::string s(chunk.begin(), chunk.end());
-        if (s == "pf\n") jig.reply("PF OK\r\x11");
-        else if (s[0] == ':' && s.size() == kHexLineSize) jig.reply("OK\x11");
+        if (s == "pf\n")
+            jig.reply("PF OK\r\x11");
+        else if (s[0] == ':' && s.size() == kHexLineSize)
+            jig.reply("OK\x11");
     });
     FirmwareImage image = blankImage();
     image.bytes[0] = 0;
     image.lastUsedAddress = 0;
     EXPECT_EQ(UploadFirmwareImage(ui_, *link_, image), kResultUpgradeError);
-    EXPECT_EQ(memo(), (std::vector<std::string>{"отправлено EOF корректно",
-                                                "No answer from BOOT_loader after EOF (timed out)"}));
+    EXPECT_EQ(memo(),
+              (std::vector<std::string>{"отправлено EOF корректно",
+                                        "No answer from BOOT_loader after EOF (timed out)"}));
 }
 
 }  // namespace

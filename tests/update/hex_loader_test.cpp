@@ -45,24 +45,33 @@ TEST(HexDigits, HexPairToByteAndNibbleToHex) {
         uint8_t byte;
     };
     const Case cases[] = {
-        {'0', '0', 0x00}, {'F', 'F', 0xFF}, {'1', 'A', 0x1A}, {'A', '0', 0xA0}, {'9', 'C', 0x9C},
+        {'0', '0', 0x00},
+        {'F', 'F', 0xFF},
+        {'1', 'A', 0x1A},
+        {'A', '0', 0xA0},
+        {'9', 'C', 0x9C},
         // Lower-case digits are not hexadecimal to the loader: 'a' counts 42.
         {'0', 'a', 42},
     };
-    for (const auto& c : cases) EXPECT_EQ(HexPairToByte(c.first, c.second), c.byte) << c.first << c.second;
+    for (const auto& c : cases)
+        EXPECT_EQ(HexPairToByte(c.first, c.second), c.byte) << c.first << c.second;
 
     const std::string expected = "0123456789ABCDEF";
     for (unsigned v = 0; v < 16; ++v) {
         EXPECT_EQ(NibbleToHex(static_cast<uint8_t>(v)), expected[v]);
-        EXPECT_EQ(NibbleToHex(static_cast<uint8_t>(0xF0 | v)), expected[v]) << "only the low bits count";
+        EXPECT_EQ(NibbleToHex(static_cast<uint8_t>(0xF0 | v)), expected[v])
+            << "only the low bits count";
     }
 }
 
 TEST(HexDigits, ModeToFirmwareFile) {
     const std::pair<const char*, const char*> table[] = {
-        {"EDID lcd", "JFW_COMMON.hex"},   {"Keyboard testing", "JFW_COMMON.hex"},
-        {"ENE KB90XX", "JFW_COMMON.hex"}, {"MEC jtag", "JFW_MECJTAG.hex"},
-        {"ITE", "JFW_ITE.hex"},           {"NUVOTON spi", "JFW_NUVOTON.hex"},
+        {"EDID lcd", "JFW_COMMON.hex"},
+        {"Keyboard testing", "JFW_COMMON.hex"},
+        {"ENE KB90XX", "JFW_COMMON.hex"},
+        {"MEC jtag", "JFW_MECJTAG.hex"},
+        {"ITE", "JFW_ITE.hex"},
+        {"NUVOTON spi", "JFW_NUVOTON.hex"},
         {"NUVOTON jtag", "JFW_NUVOTON.hex"},
     };
     for (const auto& [mode, file] : table) EXPECT_STREQ(firmwareFileFor(mode), file) << mode;
@@ -71,7 +80,8 @@ TEST(HexDigits, ModeToFirmwareFile) {
 }
 
 TEST(ParseHexText, DataLandsAtItsAddressesAndGapsStayBlank) {
-    const std::string text = dataRecord(0x0000, {1, 2, 3, 4}) + dataRecord(0x0100, {0xAA, 0xBB}) + kEof;
+    const std::string text =
+        dataRecord(0x0000, {1, 2, 3, 4}) + dataRecord(0x0100, {0xAA, 0xBB}) + kEof;
     FirmwareImage image;
     image.bytes.fill(0);
     ASSERT_EQ(parse(text, image), HexError::None);
@@ -132,11 +142,11 @@ TEST(ParseHexText, AcceptedAndRefusedTexts) {
 }
 
 class LoadFirmwareImageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("zjig_hex_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("zjig_hex_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         folder_ = dir_.string() + "/";
@@ -146,7 +156,9 @@ protected:
     void writeFile(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name, std::ios::binary) << text;
     }
-    std::string load(const std::string& mode) { return LoadFirmwareImage(ui_, folder_, mode, image_); }
+    std::string load(const std::string& mode) {
+        return LoadFirmwareImage(ui_, folder_, mode, image_);
+    }
     std::vector<std::string> memo() const { return ui_.memo(names::kMemoUpdate); }
 
     fs::path dir_;
@@ -157,15 +169,17 @@ protected:
 
 TEST_F(LoadFirmwareImageTest, FullImageReportsItsLastAddressInUpperCase) {
     std::string text;
-    for (unsigned a = 0; a < kFirmwareImageSize; a += 16) text += dataRecord(a, std::vector<uint8_t>(16, 0x3C));
+    for (unsigned a = 0; a < kFirmwareImageSize; a += 16)
+        text += dataRecord(a, std::vector<uint8_t>(16, 0x3C));
     text += kEof;
     writeFile("JFW_MECJTAG.hex", text);
 
     EXPECT_EQ(load("MEC jtag"), "");
     const std::string path = folder_ + "JFW_MECJTAG.hex";
-    EXPECT_EQ(memo(), (std::vector<std::string>{"UPGRADE file loaded to buffer (" + path + ")",
-                                                "Bytes read from file " + std::to_string(text.size()),
-                                                "HEX position_buff 17FF"}));
+    EXPECT_EQ(memo(),
+              (std::vector<std::string>{"UPGRADE file loaded to buffer (" + path + ")",
+                                        "Bytes read from file " + std::to_string(text.size()),
+                                        "HEX position_buff 17FF"}));
     EXPECT_EQ(ui_.gaugeMax(names::kGaugeUpdate), 0x17FF);
     EXPECT_EQ(image_.bytes[0x17FF], 0x3C);
 }

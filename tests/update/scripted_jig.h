@@ -17,7 +17,7 @@
 namespace zjig::test {
 
 class ScriptedJig {
-public:
+  public:
     // Called with each written chunk, under the JIG's lock; queue answers with reply().
     using Responder = std::function<void(ScriptedJig& jig, const std::vector<uint8_t>& chunk)>;
 
@@ -26,7 +26,9 @@ public:
         responder_ = std::move(r);
     }
     // Queues answer bytes (from inside the responder, or from the test).
-    void reply(const std::vector<uint8_t>& bytes) { rx_.insert(rx_.end(), bytes.begin(), bytes.end()); }
+    void reply(const std::vector<uint8_t>& bytes) {
+        rx_.insert(rx_.end(), bytes.begin(), bytes.end());
+    }
     void reply(const std::string& text) { reply(std::vector<uint8_t>(text.begin(), text.end())); }
     // From inside the responder: the status shows at most one queued byte, so
     // the PC takes an answer in pieces.
@@ -56,7 +58,7 @@ public:
     // A port offering this JIG as its only device.
     std::unique_ptr<Port> port();
 
-private:
+  private:
     friend class ScriptedDevice;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -70,7 +72,7 @@ private:
 };
 
 class ScriptedDevice : public Device {
-public:
+  public:
     explicit ScriptedDevice(ScriptedJig& jig) : jig_(jig) {}
 
     FtStatus resetDevice() override {
@@ -133,12 +135,12 @@ public:
         jig_.cv_.wait_until(lock, until, [&] { return jig_.rx_.size() > rxSeen; });
     }
 
-private:
+  private:
     ScriptedJig& jig_;
 };
 
 class ScriptedPort : public Port {
-public:
+  public:
     explicit ScriptedPort(ScriptedJig& jig) : jig_(jig) {}
     bool count(uint32_t& n, std::string&) override {
         n = 1;
@@ -150,7 +152,7 @@ public:
     }
     std::string describe() const override { return "scripted JIG"; }
 
-private:
+  private:
     ScriptedJig& jig_;
 };
 

@@ -22,7 +22,7 @@
 namespace zjig::test {
 
 class UpdateFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = std::filesystem::temp_directory_path() /
@@ -46,32 +46,39 @@ protected:
             config.firmwareDir = dir_.string() + "/";
             config.runLogPath = (dir_ / "Start_log.txt").string();
             shell_ = std::make_unique<Shell>(config, ui_, loop_);
-            shell_->onModeWindowShown = [this](const std::string& window) { shownWindow_ = window; };
+            shell_->onModeWindowShown = [this](const std::string& window) {
+                shownWindow_ = window;
+            };
         }
         return *shell_;
     }
 
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::ofstream out(dir_ / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     // The sample firmware files made for the simulated JIG.
     void copySampleFirmware() {
-        const auto samples = std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "sim-firmware";
+        const auto samples =
+            std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "sim-firmware";
         for (const auto& entry : std::filesystem::directory_iterator(samples))
             std::filesystem::copy_file(entry.path(), dir_ / entry.path().filename());
     }
 
     // "Start" with `mode` selected, then the window thread runs until the mode
     // window has opened or the update has ended. False when `limit` passed first.
-    bool pressStart(const std::string& mode, std::chrono::seconds limit = std::chrono::seconds(30)) {
+    bool pressStart(const std::string& mode,
+                    std::chrono::seconds limit = std::chrono::seconds(30)) {
         shownWindow_.clear();
         ui_.clear();
         Shell& s = shell();
         s.MAIN_CONNECTClick(mode);
-        return runWindowThread([&] {
-            return !shownWindow_.empty() || (!s.updateRunning() && !s.timerRun().enabled());
-        }, limit);
+        return runWindowThread(
+            [&] {
+                return !shownWindow_.empty() || (!s.updateRunning() && !s.timerRun().enabled());
+            },
+            limit);
     }
 
     // Runs the window thread until `done`, looking at it at least every 20 ms

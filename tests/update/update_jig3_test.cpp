@@ -32,8 +32,10 @@ struct Atmega328 {
             }
             return;
         }
-        if (s == "W") jig.reply(goAnswer);
-        else if (s.size() == kJig3BlockSize) jig.reply(ackAnswer);
+        if (s == "W")
+            jig.reply(goAnswer);
+        else if (s.size() == kJig3BlockSize)
+            jig.reply(ackAnswer);
     }
 };
 
@@ -44,7 +46,7 @@ std::vector<uint8_t> pattern(size_t n) {
 }
 
 class ThirdGenerationScripted : public test::UpdateFixture {
-protected:
+  protected:
     void attach(ScriptedJig& jig, const Atmega328& model) {
         jig.setResponder(model);
         addPort(jig.port());
@@ -67,7 +69,8 @@ TEST_F(ThirdGenerationScripted, ImageIsSentInBlocksEndingWithPadding) {
         size_t blocks;
         int gaugeMax;
     };
-    const Case cases[] = {{300, 3, 2}, {256, 3, 2}, {100, 1, 0}, {128, 2, 1}, {kJig3ImageSize, 1025, 1024}};
+    const Case cases[] = {
+        {300, 3, 2}, {256, 3, 2}, {100, 1, 0}, {128, 2, 1}, {kJig3ImageSize, 1025, 1024}};
     for (const auto& c : cases) {
         SCOPED_TRACE("file of " + std::to_string(c.length) + " bytes");
         ScriptedJig jig;
@@ -182,7 +185,9 @@ TEST_F(ThirdGenerationScripted, ProtocolFaultsEndTheUpdate) {
         EXPECT_EQ(UpdateJig3(shell), kJig3Error);
         const auto lines = memo();
         ASSERT_GE(lines.size(), c.tail.size());
-        EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(c.tail.size()), lines.end()), c.tail);
+        EXPECT_EQ(
+            std::vector<std::string>(lines.end() - static_cast<long>(c.tail.size()), lines.end()),
+            c.tail);
         EXPECT_EQ(runLog().back(), c.tail.back());
         EXPECT_NE(afterWake(jig).back(), std::vector<uint8_t>{'X'});
     }

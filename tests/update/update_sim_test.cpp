@@ -14,7 +14,7 @@ namespace zjig {
 namespace {
 
 class UpdateWithSimulator : public test::UpdateFixture {
-protected:
+  protected:
     void SetUp() override {
         UpdateFixture::SetUp();
         copySampleFirmware();
@@ -98,14 +98,16 @@ TEST_P(FamilySwitchWithSimulator, WrongFamilyIsSwitchedThroughTheBootloader) {
     EXPECT_EQ(memo()[0], std::string("Current version of FW -> ") + c.identity + "  ");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryFirmwareFile, FamilySwitchWithSimulator,
-    ::testing::Values(
-        FamilySwitch{"jig2=V41", "MEC jtag", "JFW_MECJTAG.hex", "PCB2_V42_MECJTAG", names::kMecWindow},
-        FamilySwitch{"jig2=V42", "ITE", "JFW_ITE.hex", "PCB2_ITE_PARALLEL", names::kIteWindow},
-        FamilySwitch{"jig2=ITE", "NUVOTON jtag", "JFW_NUVOTON.hex", "PCB2_NPCE_NUVOTON",
-                     names::kNuvotonJtagWindow},
-        FamilySwitch{"jig2=NPCE", "EDID lcd", "JFW_COMMON.hex", "PCB2_V41_COMMON", names::kEdidWindow}));
+INSTANTIATE_TEST_SUITE_P(EveryFirmwareFile, FamilySwitchWithSimulator,
+                         ::testing::Values(FamilySwitch{"jig2=V41", "MEC jtag", "JFW_MECJTAG.hex",
+                                                        "PCB2_V42_MECJTAG", names::kMecWindow},
+                                           FamilySwitch{"jig2=V42", "ITE", "JFW_ITE.hex",
+                                                        "PCB2_ITE_PARALLEL", names::kIteWindow},
+                                           FamilySwitch{"jig2=ITE", "NUVOTON jtag",
+                                                        "JFW_NUVOTON.hex", "PCB2_NPCE_NUVOTON",
+                                                        names::kNuvotonJtagWindow},
+                                           FamilySwitch{"jig2=NPCE", "EDID lcd", "JFW_COMMON.hex",
+                                                        "PCB2_V41_COMMON", names::kEdidWindow}));
 
 TEST_F(UpdateWithSimulator, SwitchOverARealTimeLink) {
     sim::SimJig& jig = attach("jig2=NPCE,speed=real");

@@ -56,7 +56,7 @@ struct Atmega88 {
 };
 
 class SecondGenerationScripted : public test::UpdateFixture {
-protected:
+  protected:
     void attach(const Atmega88& model) {
         jig_.setResponder(model);
         addPort(jig_.port());
@@ -124,9 +124,9 @@ TEST_F(SecondGenerationScripted, GreetingsWithoutXonWithinFifteenBytesEndTheUpda
     const auto lines = memo();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
-              (std::vector<std::string>{"*** PLEASE PUSH RESET BUTTON ! ***",
-                                        "*** PLEASE PUSH RESET BUTTON ! ***",
-                                        "You did not press the reset button or error response BOOT_loader"}));
+              (std::vector<std::string>{
+                  "*** PLEASE PUSH RESET BUTTON ! ***", "*** PLEASE PUSH RESET BUTTON ! ***",
+                  "You did not press the reset button or error response BOOT_loader"}));
     EXPECT_TRUE(exitEnabled());
     EXPECT_TRUE(ui_.visible(names::kUpdateWindow));
     EXPECT_EQ(jig_.purges(), 3);
