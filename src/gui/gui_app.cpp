@@ -184,6 +184,13 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
+void setUpApplication() {
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Hiding the main window for a mode window must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
 void showFatalError(const QString& what) {
     static bool showing = false;
     if (showing) return;

@@ -96,6 +96,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Application-wide settings of the program: its title, the widget style
+// whose colours the windows rely on, and that only Exit ends the program.
+void setUpApplication();
+
 // The error box for an exception that ended the program.
 void showFatalError(const QString& what);
 

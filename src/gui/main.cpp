@@ -1,6 +1,5 @@
 // zentravox-jig: the desktop program.
 #include <CLI/CLI.hpp>
-#include <QDir>
 #include <exception>
 #include <iostream>
 #include <string_view>
@@ -39,10 +38,7 @@ int main(int argc, char** argv) {
 
     // QApplication takes its own arguments (-platform, -style, ...) out of argv.
     zjig::gui::GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(zjig::gui::kApplicationTitle));
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    // Only Exit ends the program; hiding the main window for a mode must not.
-    QApplication::setQuitOnLastWindowClosed(false);
+    zjig::gui::setUpApplication();
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -114,6 +114,11 @@ bool QtPort::closed() const {
     return closed_;
 }
 
+size_t QtPort::queuedCalls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return queue_.size();
+}
+
 std::set<std::string> QtPort::unknownNames() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return unknown_;

@@ -69,6 +69,9 @@ public:
     void close();
     bool closed() const;
 
+    // Calls waiting for the GUI thread.
+    size_t queuedCalls() const;
+
     // Names asked for that no window holds: a wiring fault, kept for tests.
     std::set<std::string> unknownNames() const;
 

@@ -1,6 +1,7 @@
 #include "gui/widgets.h"
 
 #include <QPalette>
+#include <algorithm>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -25,9 +26,12 @@ void MemoBox::appendLine(const QString& line) {
     // and the blank line that opens a block of messages is part of it.
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    if (lineCount_ > 0) cursor.insertBlock();
-    cursor.insertText(line);
+    const bool first = lineCount_ == 0;
     ++lineCount_;
+    cursor.beginEditBlock();  // one change for whoever watches the memo
+    if (!first) cursor.insertBlock();
+    cursor.insertText(line);
+    cursor.endEditBlock();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
@@ -54,8 +58,11 @@ ColorGauge::ColorGauge(const QString& objectName, QWidget* parent) : QProgressBa
 
 void ColorGauge::setGaugeMax(int maximum) {
     if (maximum < 1) maximum = 1;
+    // QProgressBar empties itself when its value falls outside a new range;
+    // a gauge keeps its progress, cut to the new maximum.
+    const int progress = std::max(value(), minimum());
     setMaximum(maximum);
-    if (value() > maximum) setValue(maximum);
+    setValue(std::min(progress, maximum));
 }
 
 void ColorGauge::setProgress(int progress) {
