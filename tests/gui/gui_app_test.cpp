@@ -1,0 +1,412 @@
+// The desktop program's wiring: its windows, their controls and captions,
+// and presses that reach the shell and the ENE session, on the simulated JIG.
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QRegularExpression>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/modes.h"
+#include "app/names.h"
+#include "gui/event_wait.h"
+#include "gui/gui_app.h"
+#include "jiglink/backends/backends.h"
+#include "qt_test_app.h"
+
+namespace zjig::gui {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class GuiAppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zjig_gui_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        app.reset();
+        fs::remove_all(dir);
+    }
+
+    // Starts the program on simulated JIGs (one `sim:` option text each).
+    void startApp(const std::vector<std::string>& simPorts,
+                  std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+        for (const auto& options : simPorts) {
+            std::string error;
+            auto port = makeSimPort(options, error);
+            ASSERT_TRUE(port) << error;
+            devices.addPort(std::move(port));
+        }
+        GuiConfig config;
+        config.env.devices = &devices;
+        config.env.userTimeout = timeout;
+        config.firmwareDir = dir.string() + "/";
+        config.runLogPath = (dir / "Start_log.txt").string();
+        config.eneDatabasePath = (dir / "MB connection ENE.txt").string();
+        app = std::make_unique<GuiApp>(config);
+        app->onQuit = [this] { ++quits; };
+        app->port().setMessageBoxHandler([this](MessageKind kind, const std::string& t) {
+            messages.push_back((kind == MessageKind::Error ? "error: " : "warning: ") + t);
+        });
+        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
+            dialogs.push_back(spec);
+            std::optional<std::string> answer;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            return answer;
+        });
+        app->showMain();
+    }
+
+    void writeDatabase(const std::string& content) {
+        std::ofstream(dir / "MB connection ENE.txt", std::ios::binary) << content;
+    }
+
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+        return processEventsUntil(done, limit);
+    }
+
+    QWidget* window(const char* name) { return app->window(name); }
+
+    // Selects a mode, presses "Start" and waits for its window.
+    bool openMode(std::string_view mode) {
+        app->mainWindow().selector()->setCurrentText(text(mode));
+        app->mainWindow().startButton()->click();
+        QWidget* w = window(modeWindow(mode));
+        return waitFor([&] { return w->isVisible() && !app->mainWindow().isVisible(); });
+    }
+
+    fs::path dir;
+    DeviceList devices;  // outlives the program, as in main()
+    std::unique_ptr<GuiApp> app;
+    int quits = 0;
+    std::vector<std::string> messages;
+    std::vector<FileDialogSpec> dialogs;
+    std::deque<std::optional<std::string>> answers;
+};
+
+TEST_F(GuiAppTest, WindowsAreCreatedInStartUpOrderAllHiddenButTheMainWindow) {
+    startApp({"jig3"});
+    EXPECT_EQ(QCoreApplication::applicationName(), "Zentravox_JIG");
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {names::kMainWindow, "Zentravox_JIG  VER 4.A   24/03/2017   for PCB2 and PCB3"},
+        {names::kEdidWindow, "EEPROM LCD read/write 09/01/2017"},
+        {names::kKb901xWindow, "KB9010/9012/9016/9022  03/03/2017"},
+        {names::kKeyboardWindow, "Keyboard_testing 02_03_2017"},
+        {names::kTestingWindow, "Test vcom port and device"},
+        {names::kMecWindow, "Read and Write MEC   19_03_17"},
+        {names::kIteWindow, "ITE 14_03_2017"},
+        {names::kNpceWindow, "NPCE288N/388N 02_02_2017"},
+        {names::kUpdateWindow, "Update FW for PCB2 and PCB3"},
+        {names::kNuvotonJtagWindow, "NUVOTON JTAG 11_03_2017"},
+    };
+    const auto windows = app->windows();
+    ASSERT_EQ(windows.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(expected[i].first);
+        EXPECT_EQ(windows[i]->objectName(), expected[i].first);
+        EXPECT_EQ(windows[i]->windowTitle(), QString::fromUtf8(expected[i].second));
+        EXPECT_EQ(windows[i]->isVisible(), i == 0);
+    }
+}
+
+TEST_F(GuiAppTest, MainWindowHasTheModeListStartAndExit) {
+    startApp({"jig3"});
+    MainWindow& main = app->mainWindow();
+    QComboBox* selector = main.selector();
+    EXPECT_EQ(selector->objectName(), names::kMainSelector);
+    ASSERT_EQ(selector->count(), static_cast<int>(kSelectorItems.size()));
+    for (size_t i = 0; i < kSelectorItems.size(); ++i)
+        EXPECT_EQ(selector->itemText(static_cast<int>(i)), text(kSelectorItems[i]));
+    EXPECT_EQ(selector->currentIndex(), 0);
+    EXPECT_EQ(background(selector), QColor(255, 255, 0));
+    EXPECT_TRUE(selector->font().bold());
+    EXPECT_GT(QFontInfo(selector->font()).pointSize(), QFontInfo(QApplication::font()).pointSize());
+
+    EXPECT_EQ(main.startButton()->objectName(), names::kMainConnect);
+    EXPECT_EQ(main.startButton()->text(), "Start");
+    EXPECT_TRUE(main.startButton()->font().bold());
+    EXPECT_EQ(main.startButton()->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    EXPECT_EQ(main.exitButton()->text(), "Exit");
+
+    // Fixed size, a caption but no caption buttons.
+    EXPECT_EQ(main.minimumSize(), main.maximumSize());
+    const Qt::WindowFlags flags = main.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+TEST_F(GuiAppTest, EveryModeOpensThroughStartAndReturnsWithExit) {
+    startApp({"jig3"});
+    for (size_t i = 1; i < kSelectorItems.size(); ++i) {
+        const std::string_view mode = kSelectorItems[i];
+        SCOPED_TRACE(std::string(mode));
+        const char* name = modeWindow(mode);
+        ASSERT_TRUE(openMode(mode));
+        EXPECT_NE(readFile(dir / "Start_log.txt").find("User select -> " + std::string(mode)),
+                  std::string::npos);
+
+        QWidget* w = window(name);
+        const PlaceholderMode* placeholder = placeholderMode(name);
+        const char* exitName = placeholder ? placeholder->exitName : kb90::kExitButton;
+        auto* exit = w->findChild<QPushButton*>(QString::fromLatin1(exitName));
+        ASSERT_NE(exit, nullptr);
+        EXPECT_EQ(exit->text(), "EXIT");
+        if (placeholder) {
+            auto* line = w->findChild<QLabel*>();
+            ASSERT_NE(line, nullptr);
+            EXPECT_EQ(line->text(), kNotAvailableText);
+        }
+        exit->click();
+        ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w->isVisible(); }));
+    }
+    EXPECT_TRUE(messages.empty());
+    // Every control the shell and the ENE session spoke to exists.
+    EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+TEST_F(GuiAppTest, ClosingAModeWindowIsItsExit) {
+    startApp({"jig3"});
+    for (std::string_view mode : {kModeEne, kModeMec}) {
+        SCOPED_TRACE(std::string(mode));
+        ASSERT_TRUE(openMode(mode));
+        QWidget* w = window(modeWindow(mode));
+        w->close();
+        ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w->isVisible(); }));
+    }
+}
+
+TEST_F(GuiAppTest, StartWithThePromptSelectedDoesNothing) {
+    startApp({"jig3"});
+    app->mainWindow().startButton()->click();
+    EXPECT_FALSE(fs::exists(dir / "Start_log.txt"));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(app->mainWindow().isVisible());
+}
+
+TEST_F(GuiAppTest, StartWithoutAJigShowsTheErrorAndKeepsTheMainWindow) {
+    startApp({});
+    app->mainWindow().selector()->setCurrentText(text(kModeEdid));
+    app->mainWindow().startButton()->click();
+    EXPECT_EQ(messages, std::vector<std::string>{"error: JIG not connected to the USB port!"});
+    EXPECT_TRUE(app->mainWindow().isVisible());
+    EXPECT_NE(readFile(dir / "Start_log.txt").find("Error numDevs = 0"), std::string::npos);
+}
+
+TEST_F(GuiAppTest, UpdateWindowShowsAFailedUpdateAndItsExitHidesIt) {
+    // A second-generation JIG with the common firmware; the MEC mode needs
+    // another one, and its file is not in the (empty) firmware folder.
+    startApp({"jig2"});
+    UpdateWindow& update = app->updateWindow();
+    EXPECT_TRUE(update.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(update.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(update.exitButton()->isEnabled());
+    EXPECT_EQ(update.exitButton()->text(), "EXIT");
+    EXPECT_EQ(update.gauge()->barColor(), QColor(0, 0, 255));
+    EXPECT_TRUE(update.memo()->isReadOnly());
+
+    app->mainWindow().selector()->setCurrentText(text(kModeMec));
+    app->mainWindow().startButton()->click();
+    ASSERT_TRUE(waitFor([&] {
+        return update.exitButton()->isEnabled() && !app->shell().updateRunning();
+    }));
+    EXPECT_TRUE(update.isVisible());
+    EXPECT_TRUE(update.memo()->lines().contains("User select -> MEC jtag"));
+    EXPECT_FALSE(window(names::kMecWindow)->isVisible());
+
+    // While EXIT is enabled a close from the window manager is EXIT.
+    update.close();
+    ASSERT_TRUE(waitFor([&] { return !update.isVisible(); }));
+    EXPECT_TRUE(update.memo()->lines().isEmpty());
+    EXPECT_FALSE(update.exitButton()->isEnabled());
+    EXPECT_TRUE(app->mainWindow().isVisible());
+}
+
+TEST_F(GuiAppTest, ConnectionTestWindowOpensFromTheMainWindowAndTests) {
+    startApp({"jig3"});
+    TestingWindow& testing = app->testingWindow();
+    app->mainWindow().testConnectionButton()->click();
+    ASSERT_TRUE(waitFor([&] { return testing.isVisible(); }));
+    EXPECT_EQ(testing.testButton()->objectName(), "BitBtn1");
+    EXPECT_EQ(testing.testButton()->text(), "Test connect");
+    EXPECT_TRUE(testing.testButton()->font().bold());
+    EXPECT_EQ(testing.testButton()->palette().color(QPalette::ButtonText), QColor(0, 0, 128));
+    EXPECT_EQ(background(testing.memo()), QColor(192, 192, 192));
+    EXPECT_TRUE(QFontInfo(testing.memo()->font()).fixedPitch());
+
+    testing.testButton()->click();
+    testing.testButton()->click();
+    const QStringList lines = testing.memo()->lines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), "");
+    // The identity ends with the JIG's line end, shown as blanks.
+    EXPECT_EQ(lines.filter(QRegularExpression("^PROG version FW -> M328_EPM240_v16 *$")).size(), 2)
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(testing.testButton()->isEnabled());
+}
+
+TEST_F(GuiAppTest, EneWindowControlsWithoutADatabase) {
+    startApp({"jig3"});
+    Kb901xWindow& ene = app->eneWindow();
+    EXPECT_EQ(ene.helpGroup()->title(), " Help for FFC cable connection  ");
+    for (QWidget* inGroup : std::initializer_list<QWidget*>{ene.motherboards(), ene.cables(),
+                                                            ene.pin1Box(), ene.applyButton(),
+                                                            ene.resultLabel()})
+        EXPECT_TRUE(ene.helpGroup()->isAncestorOf(inGroup)) << inGroup->objectName().toStdString();
+    EXPECT_EQ(ene.motherboards()->placeholderText(), "Select MB");
+    EXPECT_EQ(ene.motherboards()->maxVisibleItems(), 20);
+    EXPECT_EQ(ene.cables()->placeholderText(), "Select FFC cable you used");
+    QStringList cables;
+    for (int i = 0; i < ene.cables()->count(); ++i) cables << ene.cables()->itemText(i);
+    EXPECT_EQ(cables, (QStringList{"18 pin", "20 pin", "24 pin", "25 pin", "26 pin", "28 pin",
+                                   "30 pin", "32 pin"}));
+    EXPECT_EQ(ene.pin1Box()->text(), "Pin 1 connected  to pin 1 on the MB keyboard connector");
+    EXPECT_TRUE(ene.pin1Box()->isChecked());
+    EXPECT_EQ(ene.applyButton()->text(), "Apply settings if use FFC  (only for JIG 3)");
+    EXPECT_TRUE(ene.applyButton()->isEnabled());
+    EXPECT_EQ(ene.readButton()->text(), "KB90XX_READ");
+    EXPECT_EQ(ene.writeButton()->text(), "KB90XX_WRITE");
+    EXPECT_EQ(ene.exitButton()->text(), "EXIT");
+    EXPECT_EQ(ene.gauge()->maximum(), 32768);
+    EXPECT_TRUE(ene.memo()->isReadOnly());
+    EXPECT_EQ(ene.memo()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+
+    // No database: the session says so and the lists stay off, in button colour.
+    EXPECT_EQ(ene.resultLabel()->text(), "Create base of connections KB90XX !");
+    EXPECT_FALSE(ene.motherboards()->isEnabled());
+    EXPECT_FALSE(ene.cables()->isEnabled());
+    EXPECT_FALSE(ene.pin1Box()->isEnabled());
+    EXPECT_EQ(background(ene.motherboards()), QColor(240, 240, 240));
+}
+
+TEST_F(GuiAppTest, EneListChoicesReachTheSession) {
+    writeDatabase("LA-1234P KSO3=12 KSI4=5 KSI5=6 KSI6=7 KSI7=8\n"
+                  "X KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13\n");
+    startApp({"jig3"});
+    Kb901xWindow& ene = app->eneWindow();
+    ASSERT_TRUE(ene.motherboards()->isEnabled());
+    EXPECT_EQ(background(ene.motherboards()), QColor(255, 255, 0));
+    EXPECT_EQ(background(ene.cables()), QColor(255, 255, 0));
+    ASSERT_EQ(ene.motherboards()->count(), 2);
+    EXPECT_EQ(ene.motherboards()->currentIndex(), -1);
+    EXPECT_EQ(ene.resultLabel()->text(), "");
+
+    // What a user's pick does: the list takes its choice, then the event fires.
+    auto pick = [](QComboBox* list, int index) {
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    };
+    pick(ene.motherboards(), 0);
+    EXPECT_EQ(background(ene.motherboards()), QColor(240, 240, 240));
+    pick(ene.cables(), 0);  // 18 pin
+    EXPECT_EQ(ene.resultLabel()->text(),
+              "Please connect GND and:  A12 B5 C8 D7 E6 (only for JIG 2)");
+    pick(ene.motherboards(), 1);
+    ene.pin1Box()->click();  // mirrored cable
+    EXPECT_FALSE(ene.pin1Box()->isChecked());
+    EXPECT_EQ(ene.resultLabel()->text(),
+              "Please connect GND and:  A16 B9 C6 D7 E8 (only for JIG 2)");
+}
+
+TEST_F(GuiAppTest, EneReadThroughTheWindow) {
+    startApp({"jig3"});
+    ASSERT_TRUE(openMode(kModeEne));
+    Kb901xWindow& ene = app->eneWindow();
+    // The shell's help lines for a third-generation JIG reached the ENE memo.
+    EXPECT_TRUE(ene.memo()->lines().contains(
+        "1 Connect the motherboard and the programmer via a flexible cable."));
+
+    const fs::path image = dir / "flash.bin";
+    answers.push_back(image.string());
+    ene.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return app->eneSession().lastOperationSucceeded().has_value(); }));
+    ASSERT_TRUE(waitFor([&] { return !app->eneSession().busy() && ene.writeButton()->isEnabled(); }));
+    EXPECT_EQ(app->eneSession().lastOperationSucceeded(), std::optional<bool>(true));
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].dialog, "SaveDialog_KB90");
+    EXPECT_TRUE(dialogs[0].save);
+    EXPECT_TRUE(dialogs[0].confirmOverwrite);
+    EXPECT_EQ(fs::file_size(image), 131072u);
+    ASSERT_TRUE(waitFor([&] { return ene.memo()->lines().contains("Reading completed successfully."); }));
+    EXPECT_EQ(ene.gauge()->value(), ene.gauge()->maximum());
+    EXPECT_TRUE(ene.exitButton()->isEnabled());
+    EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+// A JIG that stops sending after a few blocks keeps a read running until the
+// operation is stopped (the user's time-out is far away).
+class EneStalledReadTest : public GuiAppTest {
+protected:
+    void SetUp() override {
+        GuiAppTest::SetUp();
+        startApp({"jig3,ene-stall=3"}, std::chrono::minutes(10));
+        ASSERT_TRUE(openMode(kModeEne));
+        answers.push_back((dir / "flash.bin").string());
+        app->eneWindow().readButton()->click();
+        ASSERT_TRUE(waitFor([&] { return app->eneSession().busy(); }));
+    }
+};
+
+TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
+    Kb901xWindow& ene = app->eneWindow();
+    int asked = 0;
+    bool stop = false;
+    ene.confirmStop = [&] {
+        ++asked;
+        return stop;
+    };
+    // EXIT refuses while the read runs.
+    EXPECT_FALSE(ene.exitButton()->isEnabled());
+    ene.close();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(ene.isVisible());
+    EXPECT_TRUE(app->eneSession().busy());
+
+    stop = true;
+    ene.close();
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(app->eneSession().busy());
+    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !ene.isVisible(); }));
+    EXPECT_EQ(app->eneSession().lastOperationSucceeded(), std::optional<bool>(false));
+}
+
+TEST_F(EneStalledReadTest, QuittingStopsAndJoinsTheRead) {
+    app->quit();
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(app->eneSession().busy());
+    for (QWidget* w : app->windows()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+}
+
+TEST_F(GuiAppTest, ClosingTheMainWindowIsExit) {
+    startApp({"jig3"});
+    app->mainWindow().close();
+    EXPECT_EQ(quits, 1);
+    app->mainWindow().exitButton()->click();
+    EXPECT_EQ(quits, 2);
+}
+
+}  // namespace
+}  // namespace zjig::gui
