@@ -24,7 +24,8 @@ void QtExecutor::postDelayed(std::chrono::milliseconds delay, std::function<void
     QMetaObject::invokeMethod(
         context,
         [context, due, task = std::move(task)]() mutable {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            // Rounded up: a timer's task never runs before its time.
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 due - std::chrono::steady_clock::now());
             if (left.count() < 0) left = std::chrono::milliseconds(0);
             QTimer::singleShot(left, Qt::PreciseTimer, context, std::move(task));
