@@ -10,7 +10,7 @@
 namespace sim {
 
 class Cpld {
-public:
+  public:
     // Register groups, one bit per cable pin 1-32 (four bytes each).
     static constexpr uint8_t kDriveEnable = 0x10;
     static constexpr uint8_t kSelectLow = 0x20;
@@ -37,7 +37,7 @@ public:
         return regs_;
     }
 
-private:
+  private:
     mutable std::mutex m_;
     std::array<uint8_t, 256> regs_{};
     bool wireMode_ = true;

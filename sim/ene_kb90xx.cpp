@@ -104,13 +104,20 @@ uint8_t EneKb90xx::readByte(const Context& ctx, size_t addr) const {
 
 void EneKb90xx::command(uint8_t cmd, Uart& uart, Context& ctx) {
     switch (cmd) {
-        case kVersion: uart.put(reachable(ctx) ? version_ : kNoChip); break;
-        case kRead: readFlash(uart, ctx); break;
-        case kWrite: writeFlash(uart, ctx); break;
+        case kVersion:
+            uart.put(reachable(ctx) ? version_ : kNoChip);
+            break;
+        case kRead:
+            readFlash(uart, ctx);
+            break;
+        case kWrite:
+            writeFlash(uart, ctx);
+            break;
         case kSum:
             if (ctx.generation() == 2) sumAndCrc(uart, ctx);
             break;
-        default: break;  // not an ENE command: ignored, as by the firmware
+        default:
+            break;  // not an ENE command: ignored, as by the firmware
     }
 }
 
@@ -119,7 +126,8 @@ void EneKb90xx::sendBlock(Uart& uart, const Context& ctx, size_t block) {
     const bool reach = reachable(ctx);
     {
         std::lock_guard lk(m_);
-        for (size_t i = 0; i < kBlockSize; ++i) data[i] = reach ? flash_[block * kBlockSize + i] : kNoChip;
+        for (size_t i = 0; i < kBlockSize; ++i)
+            data[i] = reach ? flash_[block * kBlockSize + i] : kNoChip;
     }
     uart.put(data, kBlockSize);
 }
@@ -225,7 +233,8 @@ OptionResult EneKb90xx::parseOption(const std::string& key, const std::optional<
     auto number = [&](uint64_t min, uint64_t max, std::optional<uint64_t>& out) {
         uint64_t n = 0;
         if (!value || !parseNumber(*value, max, n) || n < min) {
-            error = key + " needs a number from " + std::to_string(min) + " to " + std::to_string(max);
+            error =
+                key + " needs a number from " + std::to_string(min) + " to " + std::to_string(max);
             return OptionResult::Bad;
         }
         out = n;
@@ -266,7 +275,8 @@ OptionResult EneKb90xx::parseOption(const std::string& key, const std::optional<
 }
 
 std::string EneKb90xx::checkOptions(int generation) const {
-    if (generation == 2 && ffc_) return "ene-ffc needs a third-generation JIG (the second has no flat-cable port)";
+    if (generation == 2 && ffc_)
+        return "ene-ffc needs a third-generation JIG (the second has no flat-cable port)";
     if (generation == 2 && failReadBlock_)
         return "ene-fail-read needs a third-generation JIG (only it answers '?' after a block)";
     return {};

@@ -11,7 +11,7 @@
 namespace sim {
 
 class EneKb90xx : public Target {
-public:
+  public:
     static constexpr size_t kFlashSize = 128 * 1024;
     static constexpr size_t kBlockSize = 256;
     static constexpr size_t kBlocks = kFlashSize / kBlockSize;
@@ -47,7 +47,7 @@ public:
     // signals routed as the ENE window routes them.
     static std::array<uint8_t, 256> routingFor(const CablePins& pins);
 
-private:
+  private:
     bool reachable(const Context& ctx) const;
     uint8_t readByte(const Context& ctx, size_t addr) const;
     void sendBlock(Uart& uart, const Context& ctx, size_t block);

@@ -20,9 +20,9 @@ constexpr uint8_t kBootAnswer = '!';
 // Second-generation bootloader.
 constexpr uint8_t kSync = 'U';
 constexpr const char* kGreeting = "BOOT_M88 1.2\r\x11";
-constexpr const char* kFlashAnswer = "PF OK\r\x11";   // 7 bytes
-constexpr const char* kEofAnswer = "EOF OK\x11";      // 7 bytes
-constexpr const char* kRunAnswer = "RUN\r\x11";       // 5 bytes
+constexpr const char* kFlashAnswer = "PF OK\r\x11";  // 7 bytes
+constexpr const char* kEofAnswer = "EOF OK\x11";     // 7 bytes
+constexpr const char* kRunAnswer = "RUN\r\x11";      // 5 bytes
 constexpr const char* kLineGood = "OK\x11";
 constexpr const char* kEofLine = ":00000001FF";
 constexpr size_t kDataLineLength = 43;  // ':' and 42 digits, without the LF
@@ -52,7 +52,8 @@ int hexDigit(char c) {
 
 }  // namespace
 
-RunningFirmware firmwareFromImage(const std::vector<uint8_t>& image, size_t length, int generation) {
+RunningFirmware firmwareFromImage(const std::vector<uint8_t>& image, size_t length,
+                                  int generation) {
     length = std::min(length, image.size());
     const size_t markerLength = std::strlen(kIdentityMarker);
     auto begin = image.begin();
@@ -60,8 +61,8 @@ RunningFirmware firmwareFromImage(const std::vector<uint8_t>& image, size_t leng
     auto at = std::search(begin, end, kIdentityMarker, kIdentityMarker + markerLength);
     if (at == end) return {};  // runs, but says nothing
     std::string text;
-    for (auto it = at + static_cast<std::ptrdiff_t>(markerLength); it != end && *it != 0 && text.size() < kMaxIdentity;
-         ++it)
+    for (auto it = at + static_cast<std::ptrdiff_t>(markerLength);
+         it != end && *it != 0 && text.size() < kMaxIdentity; ++it)
         text += static_cast<char>(*it);
     RunningFirmware fw;
     fw.answer = text + "\r\n";
@@ -73,7 +74,8 @@ bool SimJig::Impl::technicianWatches(uint8_t byte, uint32_t baud) const {
     // The update window asks for the button while the program sends 'U' at
     // the bootloader's speed; a bootloader already waiting for it, or already
     // answering it, needs no press.
-    if (opts.generation != 2 || opts.silent || byte != kSync || baud != kJig2BootloaderBaud) return false;
+    if (opts.generation != 2 || opts.silent || byte != kSync || baud != kJig2BootloaderBaud)
+        return false;
     if (stage.load() != Stage::Jig2Bootloader) return true;
     return boot2Phase.load() == Boot2Phase::Lines;
 }
@@ -83,13 +85,21 @@ void SimJig::Impl::run() {
     for (;;) {
         try {
             switch (next) {
-                case Stage::Firmware: next = runFirmware(); break;
-                case Stage::Jig2Bootloader: next = runJig2Bootloader(); break;
-                case Stage::Jig3Bootloader: next = runJig3Bootloader(); break;
+                case Stage::Firmware:
+                    next = runFirmware();
+                    break;
+                case Stage::Jig2Bootloader:
+                    next = runJig2Bootloader();
+                    break;
+                case Stage::Jig3Bootloader:
+                    next = runJig3Bootloader();
+                    break;
             }
         } catch (const ResetPressed&) {
-            if (opts.silent) next = Stage::Firmware;
-            else next = opts.generation == 2 ? Stage::Jig2Bootloader : Stage::Jig3Bootloader;
+            if (opts.silent)
+                next = Stage::Firmware;
+            else
+                next = opts.generation == 2 ? Stage::Jig2Bootloader : Stage::Jig3Bootloader;
         } catch (const PoweredOff&) {
             return;
         }
@@ -178,7 +188,8 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
 
     bool erased = false;
     auto refuse = [&](const char* code) {
-        const uint8_t answer[5] = {'E', '-', static_cast<uint8_t>(code[0]), static_cast<uint8_t>(code[1]), kXon};
+        const uint8_t answer[5] = {'E', '-', static_cast<uint8_t>(code[0]),
+                                   static_cast<uint8_t>(code[1]), kXon};
         link.put(answer, sizeof answer);
     };
     for (;;) {
@@ -189,8 +200,10 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
             if (c == '\n') break;
             // 'U's still on their way from the synchronisation.
             if (line.empty() && !overlong && c == kSync) continue;
-            if (line.size() < kMaxLine) line += static_cast<char>(c);
-            else overlong = true;
+            if (line.size() < kMaxLine)
+                line += static_cast<char>(c);
+            else
+                overlong = true;
         }
         if (line.empty()) continue;
         boot2Phase = Boot2Phase::Lines;
@@ -213,8 +226,8 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
             }
             setRunning(next);
             stage = Stage::Firmware;
-            link.putThenSetBaud(reinterpret_cast<const uint8_t*>(kRunAnswer), std::strlen(kRunAnswer),
-                                kFirmwareBaud);
+            link.putThenSetBaud(reinterpret_cast<const uint8_t*>(kRunAnswer),
+                                std::strlen(kRunAnswer), kFirmwareBaud);
             if (erased) saveState();
             return Stage::Firmware;
         } else if (line[0] == ':') {
@@ -233,14 +246,19 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
             uint8_t sum = 0;
             for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
             const size_t address = (size_t{record[1]} << 8) | record[2];
-            if (!hex || record[0] != 0x10 || record[3] != 0x00) refuse("FM");
-            else if (sum != 0) refuse("CS");
-            else if (!erased) refuse("PF");
-            else if (address + 16 > kJig2BootFlashSize) refuse("AD");
+            if (!hex || record[0] != 0x10 || record[3] != 0x00)
+                refuse("FM");
+            else if (sum != 0)
+                refuse("CS");
+            else if (!erased)
+                refuse("PF");
+            else if (address + 16 > kJig2BootFlashSize)
+                refuse("AD");
             else {
                 {
                     std::lock_guard lk(m);
-                    std::copy(record + 4, record + 20, boot2Flash.begin() + static_cast<std::ptrdiff_t>(address));
+                    std::copy(record + 4, record + 20,
+                              boot2Flash.begin() + static_cast<std::ptrdiff_t>(address));
                 }
                 link.put(kLineGood);
             }
@@ -276,7 +294,8 @@ SimJig::Stage SimJig::Impl::runJig3Bootloader() {
                 std::lock_guard lk(m);
                 if (offset < kJig3ImageSize) {
                     const size_t n = std::min(kJig3Block, kJig3ImageSize - offset);
-                    std::copy(block, block + n, boot3Image.begin() + static_cast<std::ptrdiff_t>(offset));
+                    std::copy(block, block + n,
+                              boot3Image.begin() + static_cast<std::ptrdiff_t>(offset));
                     boot3Length = offset + n;
                 }
             }

@@ -231,7 +231,8 @@ uint8_t Link::get() {
             return b;
         }
         std::optional<Clock::time_point> wake = pressAt_;
-        if (!toJig_.empty()) wake = wake ? std::min(*wake, toJig_.front().arrives) : toJig_.front().arrives;
+        if (!toJig_.empty())
+            wake = wake ? std::min(*wake, toJig_.front().arrives) : toJig_.front().arrives;
         if (wake)
             cv_.wait_until(lk, *wake);
         else

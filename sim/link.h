@@ -43,7 +43,7 @@ inline constexpr uint8_t kBridgeDefaultLatencyMs = 16;
 
 // JIG side of the wire, as the firmware sees its UART.
 class Uart {
-public:
+  public:
     virtual ~Uart() = default;
     // Blocks until a byte has arrived. Throws ResetPressed or PoweredOff.
     virtual uint8_t get() = 0;
@@ -53,7 +53,7 @@ public:
 };
 
 class Link : public Uart {
-public:
+  public:
     explicit Link(bool realSpeed);
 
     // ---- PC side (the bridge) ----
@@ -104,7 +104,7 @@ public:
     // Bytes the JIG's UART could not take (buffer full).
     uint64_t overrunBytes() const;
 
-private:
+  private:
     struct OnWire {
         uint8_t byte;
         Clock::time_point arrives;

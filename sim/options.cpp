@@ -10,11 +10,16 @@ namespace sim {
 
 const char* familyText(Family f) {
     switch (f) {
-        case Family::V41: return "V41";
-        case Family::V42: return "V42";
-        case Family::Ite: return "ITE";
-        case Family::Npce: return "NPCE";
-        case Family::None: break;
+        case Family::V41:
+            return "V41";
+        case Family::V42:
+            return "V42";
+        case Family::Ite:
+            return "ITE";
+        case Family::Npce:
+            return "NPCE";
+        case Family::None:
+            break;
     }
     return "";
 }
@@ -42,9 +47,12 @@ bool parseNumber(const std::string& text, uint64_t max, uint64_t& out) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0) return false;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
         if (v > max) return false;
@@ -108,7 +116,8 @@ bool parseOptions(const std::string& text, Options& options,
         const bool isGeneration = key == "jig3" || key == "jig3-old" || key == "jig2";
         const std::string slot = isGeneration ? "generation" : key;
         if (!seen.insert(slot).second) {
-            error = isGeneration ? "sim: give only one of jig3, jig3-old, jig2" : "sim: option '" + key + "' given twice";
+            error = isGeneration ? "sim: give only one of jig3, jig3-old, jig2"
+                                 : "sim: option '" + key + "' given twice";
             return false;
         }
         auto bare = [&]() {
@@ -141,12 +150,17 @@ bool parseOptions(const std::string& text, Options& options,
             options.identity = bytes;
         } else if (key == "silent" || key == "noopen" || key == "boot") {
             if (!bare()) return false;
-            (key == "silent" ? options.silent : key == "noopen" ? options.noOpen : options.boot) = true;
+            (key == "silent"   ? options.silent
+             : key == "noopen" ? options.noOpen
+                               : options.boot) = true;
         } else if (key == "reset") {
             uint64_t ms = 0;
-            if (value == "auto") options.resetDelay = std::chrono::milliseconds(0);
-            else if (value == "never") options.resetDelay.reset();
-            else if (value && parseNumber(*value, 3'600'000, ms)) options.resetDelay = std::chrono::milliseconds(ms);
+            if (value == "auto")
+                options.resetDelay = std::chrono::milliseconds(0);
+            else if (value == "never")
+                options.resetDelay.reset();
+            else if (value && parseNumber(*value, 3'600'000, ms))
+                options.resetDelay = std::chrono::milliseconds(ms);
             else {
                 error = "sim: reset must be auto, never or a delay in milliseconds";
                 return false;
@@ -158,7 +172,8 @@ bool parseOptions(const std::string& text, Options& options,
             }
             options.stateDir = *value;
         } else if (key == "speed") {
-            if (value == "instant" || value == "real") options.realSpeed = value == "real";
+            if (value == "instant" || value == "real")
+                options.realSpeed = value == "real";
             else {
                 error = "sim: speed must be instant or real";
                 return false;

@@ -17,11 +17,11 @@ inline constexpr uint32_t kDefaultDriverVersion = 0x00021228;
 struct Options {
     int generation = 3;
     bool jig3Old = false;
-    Family family = Family::V41;            // second generation
-    std::optional<std::string> identity;     // id=: the exact answer bytes to 'B'
+    Family family = Family::V41;          // second generation
+    std::optional<std::string> identity;  // id=: the exact answer bytes to 'B'
     bool silent = false;
     bool noOpen = false;
-    bool boot = false;                       // second generation, in its bootloader
+    bool boot = false;  // second generation, in its bootloader
     // nullopt: the reset button is never pressed.
     std::optional<std::chrono::milliseconds> resetDelay = std::chrono::milliseconds(0);
     std::string stateDir;

@@ -55,7 +55,8 @@ std::vector<uint8_t> imageWithIdentity(size_t size, const std::string& identity)
 }
 
 std::string withoutLineEnd(std::string answer) {
-    if (answer.size() >= 2 && answer.compare(answer.size() - 2, 2, "\r\n") == 0) answer.resize(answer.size() - 2);
+    if (answer.size() >= 2 && answer.compare(answer.size() - 2, 2, "\r\n") == 0)
+        answer.resize(answer.size() - 2);
     return answer;
 }
 
@@ -68,8 +69,9 @@ SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
     for (auto& t : targets)
         if (auto* e = dynamic_cast<EneKb90xx*>(t.get())) ene = e;
     running_.family = opts.generation == 2 ? opts.family : Family::None;
-    running_.answer = opts.identity ? *opts.identity
-                                    : defaultIdentity(opts.generation, opts.jig3Old, opts.family) + "\r\n";
+    running_.answer = opts.identity
+                          ? *opts.identity
+                          : defaultIdentity(opts.generation, opts.jig3Old, opts.family) + "\r\n";
     boot2Flash = imageWithIdentity(kJig2BootFlashSize, withoutLineEnd(running_.answer));
     boot3Image.assign(kJig3ImageSize, 0xFF);
     link.setResetPolicy(opts.resetDelay);
@@ -157,8 +159,10 @@ bool SimJig::Impl::loadState(std::string& error) {
         if (!fs::exists(file)) continue;
         std::vector<uint8_t> bytes;
         std::string why;
-        if (!readFile(file, bytes)) why = "cannot be read";
-        else if (!t->loadState(bytes, why) && why.empty()) why = "is not valid";
+        if (!readFile(file, bytes))
+            why = "cannot be read";
+        else if (!t->loadState(bytes, why) && why.empty())
+            why = "is not valid";
         if (!why.empty()) {
             error = "sim: " + file.string() + " " + why;
             return false;
@@ -174,13 +178,16 @@ void SimJig::Impl::saveState() {
     std::string error;
     const RunningFirmware fw = running();
     std::string jig = "generation=" + std::to_string(opts.generation) + "\n";
-    if (opts.generation == 2) jig += std::string("family=") + (fw.family == Family::None ? "none" : familyText(fw.family)) + "\n";
+    if (opts.generation == 2)
+        jig += std::string("family=") +
+               (fw.family == Family::None ? "none" : familyText(fw.family)) + "\n";
     jig += "identity=" + escapeBytes(fw.answer) + "\n";
     bool ok = writeFileAtomically(dir / kJigStateFile, jig, error);
     for (auto& t : targets) {
         if (!ok) break;
         const auto bytes = t->saveState();
-        ok = writeFileAtomically(dir / t->stateFileName(), std::string(bytes.begin(), bytes.end()), error);
+        ok = writeFileAtomically(dir / t->stateFileName(), std::string(bytes.begin(), bytes.end()),
+                                 error);
     }
     std::lock_guard lk(m);
     stateError = ok ? std::string() : error;
@@ -222,7 +229,8 @@ std::vector<uint8_t> SimJig::jig2BootFlash() const {
 
 std::vector<uint8_t> SimJig::jig3BootImage() const {
     std::lock_guard lk(impl_->m);
-    return {impl_->boot3Image.begin(), impl_->boot3Image.begin() + static_cast<std::ptrdiff_t>(impl_->boot3Length)};
+    return {impl_->boot3Image.begin(),
+            impl_->boot3Image.begin() + static_cast<std::ptrdiff_t>(impl_->boot3Length)};
 }
 
 std::string SimJig::stateError() const {
@@ -278,13 +286,17 @@ void SimDevice::setTimeouts(uint32_t readMs, uint32_t writeMs) {
 uint32_t SimDevice::driverVersion() const { return isOpen() ? jig_->impl_->opts.driverVersion : 0; }
 size_t SimDevice::write(const uint8_t* data, size_t n) { return jig_->impl_->link.write(data, n); }
 size_t SimDevice::read(uint8_t* data, size_t n) { return jig_->impl_->link.read(data, n); }
-void SimDevice::status(uint32_t& rxQueue, uint32_t& txQueue) { jig_->impl_->link.status(rxQueue, txQueue); }
+void SimDevice::status(uint32_t& rxQueue, uint32_t& txQueue) {
+    jig_->impl_->link.status(rxQueue, txQueue);
+}
 
 void SimDevice::purge(bool rx, bool tx) {
     if (isOpen()) jig_->impl_->link.purge(rx, tx);
 }
 
-void SimDevice::waitForData(uint32_t rxSeen, Clock::time_point until) { jig_->impl_->link.waitForData(rxSeen, until); }
+void SimDevice::waitForData(uint32_t rxSeen, Clock::time_point until) {
+    jig_->impl_->link.waitForData(rxSeen, until);
+}
 std::vector<uint8_t> SimDevice::takeHostBytes() { return jig_->impl_->link.takeHostBytes(); }
 std::string SimDevice::identity() const { return jig_->identity(); }
 SimJig& SimDevice::jig() { return *jig_; }

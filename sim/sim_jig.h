@@ -24,7 +24,7 @@ class SimJig;
 // One simulated bridge. Every call is safe from any thread; calls on a device
 // that is not open fail (return false / 0).
 class SimDevice {
-public:
+  public:
     // Parses the option text of a `sim:` port ("" or "jig3,state=/tmp/x").
     // Returns null and sets `error` on an unknown or malformed option.
     static std::unique_ptr<SimDevice> create(const std::string& options, std::string& error);
@@ -61,7 +61,7 @@ public:
     std::string identity() const;
     SimJig& jig();
 
-private:
+  private:
     SimDevice();
     std::unique_ptr<SimJig> jig_;
 };
@@ -69,7 +69,7 @@ private:
 // The JIG behind the bridge, for tests: what the PC sent, what the JIG holds.
 // Every accessor is safe while the JIG runs.
 class SimJig {
-public:
+  public:
     enum class Stage { Firmware, Jig2Bootloader, Jig3Bootloader };
 
     ~SimJig();
@@ -113,7 +113,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     friend class SimDevice;
     explicit SimJig(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;

@@ -25,7 +25,7 @@ Family familyFromIdentity(const std::string& identity);
 
 // What a target may ask of the firmware it runs in.
 class Context {
-public:
+  public:
     virtual ~Context() = default;
     virtual int generation() const = 0;  // 2 or 3
     virtual const Cpld& cpld() const = 0;
@@ -36,7 +36,7 @@ public:
 enum class OptionResult { NotMine, Taken, Bad };
 
 class Target {
-public:
+  public:
     virtual ~Target() = default;
 
     virtual const char* name() const = 0;
@@ -52,7 +52,8 @@ public:
     virtual void command(uint8_t cmd, Uart& uart, Context& ctx) = 0;
 
     // `key` or `key=value` (value empty optional for a bare key).
-    virtual OptionResult parseOption(const std::string& key, const std::optional<std::string>& value,
+    virtual OptionResult parseOption(const std::string& key,
+                                     const std::optional<std::string>& value,
                                      std::string& error) = 0;
     // After all options are parsed: an error text when they do not fit the
     // JIG generation, else empty.

@@ -134,7 +134,8 @@ TEST(SimPort, ClosedHandleAnswersInvalidHandle) {
     EXPECT_EQ(dev->close(), FtStatus::InvalidHandle);
     EXPECT_EQ(dev->resetDevice(), FtStatus::InvalidHandle);
     EXPECT_EQ(dev->setBaudRate(921600), FtStatus::InvalidHandle);
-    EXPECT_EQ(dev->setDataCharacteristics(kBits8, kStopBits1, kParityNone), FtStatus::InvalidHandle);
+    EXPECT_EQ(dev->setDataCharacteristics(kBits8, kStopBits1, kParityNone),
+              FtStatus::InvalidHandle);
     EXPECT_EQ(dev->setTimeouts(300, 300), FtStatus::InvalidHandle);
     EXPECT_EQ(dev->setLatencyTimer(2), FtStatus::InvalidHandle);
     EXPECT_EQ(dev->write(buf, 1, moved), FtStatus::InvalidHandle);
@@ -157,7 +158,8 @@ TEST(SimPort, TheJigKeepsItsStateBetweenConnections) {
     }  // the handle closes itself
     auto dev = openDevice(*port);
     ASSERT_TRUE(dev);
-    EXPECT_EQ(exchange(*dev, {'K', 'V'}, 1), std::vector<uint8_t>{0xFF}) << "still routed away from the wires";
+    EXPECT_EQ(exchange(*dev, {'K', 'V'}, 1), std::vector<uint8_t>{0xFF})
+        << "still routed away from the wires";
     EXPECT_EQ(exchange(*dev, {'S', 'R'}, 1).size(), 1u);
     const auto version = exchange(*dev, {'K', 'V'}, 1);
     ASSERT_EQ(version.size(), 1u);

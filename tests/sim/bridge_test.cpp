@@ -244,7 +244,8 @@ TEST(SimBridge, RealSpeedKeepsBytesInTheTransmitQueueWhileTheyAreOnTheWire) {
         j.dev->status(rx, tx);
     }
     EXPECT_EQ(tx, 0u);
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, milliseconds(100));  // 100 bytes x 10 bits at 9600
+    EXPECT_GE(std::chrono::steady_clock::now() - t0,
+              milliseconds(100));  // 100 bytes x 10 bits at 9600
 }
 
 }  // namespace

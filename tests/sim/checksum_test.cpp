@@ -1,9 +1,9 @@
+#include "sim/checksum.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "sim/checksum.h"
 
 namespace {
 

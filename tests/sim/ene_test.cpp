@@ -25,7 +25,7 @@ Bytes block(const Bytes& image, size_t n) {
 }
 
 class Ene : public testing::Test {
-protected:
+  protected:
     void open(const std::string& options) {
         j = std::make_unique<Jig>(options);
         ASSERT_TRUE(j->ok());
@@ -138,8 +138,8 @@ TEST_F(Ene, SecondGenerationWriteThenSumAndCrc) {
     ASSERT_EQ(result.size(), 4u);
     const uint16_t sum = sim::byteSum16(image.data(), image.size());
     const uint16_t crc = sim::crc16Arc(image.data(), image.size());
-    EXPECT_EQ(result, (Bytes{static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(crc),
-                             static_cast<uint8_t>(crc >> 8)}));
+    EXPECT_EQ(result, (Bytes{static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8),
+                             static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)}));
 }
 
 TEST_F(Ene, SumAndCrcOfKnownImages) {
@@ -189,10 +189,11 @@ struct RoutingCase {
     std::vector<std::pair<uint8_t, uint8_t>> regs;
 };
 
-std::vector<std::pair<uint8_t, uint8_t>> routing(std::array<uint8_t, 4> high, std::array<uint8_t, 4> low,
+std::vector<std::pair<uint8_t, uint8_t>> routing(std::array<uint8_t, 4> high,
+                                                 std::array<uint8_t, 4> low,
                                                  std::array<uint8_t, 4> drive, uint8_t input) {
-    return {{0x24, high[0]}, {0x20, low[0]},  {0x25, high[1]}, {0x21, low[1]},  {0x26, high[2]},
-            {0x22, low[2]},  {0x27, high[3]}, {0x23, low[3]},  {0x10, drive[0]}, {0x11, drive[1]},
+    return {{0x24, high[0]},  {0x20, low[0]},   {0x25, high[1]}, {0x21, low[1]},   {0x26, high[2]},
+            {0x22, low[2]},   {0x27, high[3]},  {0x23, low[3]},  {0x10, drive[0]}, {0x11, drive[1]},
             {0x12, drive[2]}, {0x13, drive[3]}, {0x40, input}};
 }
 
@@ -222,7 +223,8 @@ INSTANTIATE_TEST_SUITE_P(
     Sim, EneRouting,
     testing::Values(
         // Pins 1, 2, 3, 4, 9: drive 0x0F, high 0x03, low 0x09, input 0x88.
-        RoutingCase{"OneToOne", "1:2:3:4:9", routing({0x03, 0, 0, 0}, {0x09, 0, 0, 0}, {0x0F, 0, 0, 0}, 0x88)},
+        RoutingCase{"OneToOne", "1:2:3:4:9",
+                    routing({0x03, 0, 0, 0}, {0x09, 0, 0, 0}, {0x0F, 0, 0, 0}, 0x88)},
         // KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13 on a mirrored 18-pin cable
         // arrive on pins 16, 9, 8, 7, 6.
         RoutingCase{"Mirrored18", "16:9:8:7:6",

@@ -13,7 +13,7 @@ using std::chrono::milliseconds;
 using Stage = sim::SimJig::Stage;
 
 class Jig2Boot : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(j.ok()); }
 
     // '?' at 921600, then the PC's 'U' synchronisation at 115200.
@@ -29,7 +29,8 @@ protected:
         j.send("pf\n");
         ASSERT_EQ(j.take(7).size(), 7u);
         for (size_t at = 0; at < image.size(); at += 16) {
-            j.send(hexLine(static_cast<uint16_t>(at), Bytes(image.begin() + at, image.begin() + at + 16)));
+            j.send(hexLine(static_cast<uint16_t>(at),
+                           Bytes(image.begin() + at, image.begin() + at + 16)));
             ASSERT_EQ(takeUntilXon(j), bytes("OK\x11")) << "line at " << at;
         }
         j.send(":00000001FF\n");

@@ -29,7 +29,8 @@ void sendBlocks(Jig& j, const Bytes& image, size_t blocks) {
         j.send('W');
         ASSERT_EQ(j.take(1), Bytes{'G'}) << "block " << b;
         Bytes block(128, 0xFF);
-        for (size_t i = 0; i < 128 && b * 128 + i < image.size(); ++i) block[i] = image[b * 128 + i];
+        for (size_t i = 0; i < 128 && b * 128 + i < image.size(); ++i)
+            block[i] = image[b * 128 + i];
         j.send(block);
         ASSERT_EQ(j.take(1), Bytes{'+'}) << "block " << b;
     }
@@ -70,7 +71,7 @@ TEST(Jig3Firmware, ResultBytesAreAnsweredOnTheThirdGenerationOnly) {
 }
 
 class Jig3Boot : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(j.ok()); }
     Jig j{"jig3-old"};
 };

@@ -21,31 +21,51 @@ TEST_P(RefusedOptions, CreateFailsWithAnErrorThatNamesTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, RefusedOptions,
-    testing::Values(BadOptions{"bogus", "bogus"}, BadOptions{"jig3,jig2", "only one"},
-                    BadOptions{"jig2=V43", "V43"}, BadOptions{"jig2=v41", "v41"},
-                    BadOptions{"jig3=1", "takes no value"}, BadOptions{"silent=yes", "takes no value"},
-                    BadOptions{"silent,silent", "twice"}, BadOptions{"boot", "jig2"},
-                    BadOptions{"jig3,boot", "jig2"}, BadOptions{"reset=soon", "reset"},
-                    BadOptions{"reset=-5", "reset"}, BadOptions{"speed=fast", "speed"},
-                    BadOptions{"driver=0x1G", "driver"}, BadOptions{"driver=4294967296", "driver"},
-                    BadOptions{"driver", "driver"}, BadOptions{"id=AB%4", "%XX"}, BadOptions{"id=%G0", "%XX"},
-                    BadOptions{"id", "id"}, BadOptions{"state=", "state"}, BadOptions{"ene=gone", "ene"},
-                    BadOptions{"ene-version=256", "ene-version"}, BadOptions{"ene-ffc=1:2:3:4", "ene-ffc"},
-                    BadOptions{"ene-ffc=1:2:3:4:33", "ene-ffc"}, BadOptions{"ene-ffc=1:2:3:4:4", "ene-ffc"},
-                    BadOptions{"ene-ffc=0:2:3:4:5", "ene-ffc"}, BadOptions{"ene-ffc=1:2:3:4:5:", "ene-ffc"},
-                    BadOptions{"jig2,ene-ffc=1:2:3:4:9", "third-generation"},
-                    BadOptions{"jig2,ene-fail-read=3", "third-generation"},
-                    BadOptions{"ene-fail-read=0", "ene-fail-read"}, BadOptions{"ene-stall=513", "ene-stall"},
-                    BadOptions{"ene-fail-write=x", "ene-fail-write"},
-                    BadOptions{"ene-corrupt=131072", "ene-corrupt"}));
+    testing::Values(
+        BadOptions{"bogus", "bogus"}, BadOptions{"jig3,jig2", "only one"},
+        BadOptions{"jig2=V43", "V43"}, BadOptions{"jig2=v41", "v41"},
+        BadOptions{"jig3=1", "takes no value"}, BadOptions{"silent=yes", "takes no value"},
+        BadOptions{"silent,silent", "twice"}, BadOptions{"boot", "jig2"},
+        BadOptions{"jig3,boot", "jig2"}, BadOptions{"reset=soon", "reset"},
+        BadOptions{"reset=-5", "reset"}, BadOptions{"speed=fast", "speed"},
+        BadOptions{"driver=0x1G", "driver"}, BadOptions{"driver=4294967296", "driver"},
+        BadOptions{"driver", "driver"}, BadOptions{"id=AB%4", "%XX"}, BadOptions{"id=%G0", "%XX"},
+        BadOptions{"id", "id"}, BadOptions{"state=", "state"}, BadOptions{"ene=gone", "ene"},
+        BadOptions{"ene-version=256", "ene-version"}, BadOptions{"ene-ffc=1:2:3:4", "ene-ffc"},
+        BadOptions{"ene-ffc=1:2:3:4:33", "ene-ffc"}, BadOptions{"ene-ffc=1:2:3:4:4", "ene-ffc"},
+        BadOptions{"ene-ffc=0:2:3:4:5", "ene-ffc"}, BadOptions{"ene-ffc=1:2:3:4:5:", "ene-ffc"},
+        BadOptions{"jig2,ene-ffc=1:2:3:4:9", "third-generation"},
+        BadOptions{"jig2,ene-fail-read=3", "third-generation"},
+        BadOptions{"ene-fail-read=0", "ene-fail-read"}, BadOptions{"ene-stall=513", "ene-stall"},
+        BadOptions{"ene-fail-write=x", "ene-fail-write"},
+        BadOptions{"ene-corrupt=131072", "ene-corrupt"}));
 
 TEST(SimOptions, AcceptedCombinationsCreateADevice) {
-    for (const char* options :
-         {"", "jig3", "jig3-old", "jig2", "jig2=V41", "jig2=V42", "jig2=ITE", "jig2=NPCE", "jig2,boot",
-          "silent", "noopen", "reset=never", "reset=250", "reset=auto", "speed=real", "speed=instant",
-          "driver=0x00020824", "driver=131620", "id=ABC%0D%0A", "id=", "ene=absent", "ene-version=0x21",
-          "ene-ffc=1:2:3:4:9", "ene-fail-read=3,ene-stall=5,ene-fail-write=7,ene-corrupt=0x1FFFF",
-          "jig3,,silent"}) {
+    for (const char* options : {"",
+                                "jig3",
+                                "jig3-old",
+                                "jig2",
+                                "jig2=V41",
+                                "jig2=V42",
+                                "jig2=ITE",
+                                "jig2=NPCE",
+                                "jig2,boot",
+                                "silent",
+                                "noopen",
+                                "reset=never",
+                                "reset=250",
+                                "reset=auto",
+                                "speed=real",
+                                "speed=instant",
+                                "driver=0x00020824",
+                                "driver=131620",
+                                "id=ABC%0D%0A",
+                                "id=",
+                                "ene=absent",
+                                "ene-version=0x21",
+                                "ene-ffc=1:2:3:4:9",
+                                "ene-fail-read=3,ene-stall=5,ene-fail-write=7,ene-corrupt=0x1FFFF",
+                                "jig3,,silent"}) {
         std::string error;
         EXPECT_NE(sim::SimDevice::create(options, error), nullptr) << options << ": " << error;
     }
@@ -64,10 +84,30 @@ TEST(SimOptions, DriverVersionDefaultsToARealisticWordAndFollowsTheOption) {
 
 TEST(SimOptions, HelpTextDocumentsEveryOption) {
     const std::string help = sim::helpText();
-    for (const char* key :
-         {"jig3", "jig3-old", "jig2", "V41", "V42", "ITE", "NPCE", "id=", "%XX", "silent", "noopen", "boot",
-          "reset=auto|never|MS", "state=DIR", "speed=instant|real", "driver=", "ZJIG-ID:", "ene=absent",
-          "ene-version=", "ene-ffc=", "ene-fail-read=", "ene-stall=", "ene-fail-write=", "ene-corrupt="})
+    for (const char* key : {"jig3",
+                            "jig3-old",
+                            "jig2",
+                            "V41",
+                            "V42",
+                            "ITE",
+                            "NPCE",
+                            "id=",
+                            "%XX",
+                            "silent",
+                            "noopen",
+                            "boot",
+                            "reset=auto|never|MS",
+                            "state=DIR",
+                            "speed=instant|real",
+                            "driver=",
+                            "ZJIG-ID:",
+                            "ene=absent",
+                            "ene-version=",
+                            "ene-ffc=",
+                            "ene-fail-read=",
+                            "ene-stall=",
+                            "ene-fail-write=",
+                            "ene-corrupt="})
         EXPECT_NE(help.find(key), std::string::npos) << key;
 }
 

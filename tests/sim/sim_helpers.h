@@ -29,7 +29,7 @@ inline std::string text(const Bytes& b) { return std::string(b.begin(), b.end())
 
 // One simulated JIG, opened and set up as the program sets up its link.
 class Jig {
-public:
+  public:
     explicit Jig(const std::string& options, uint32_t baud = kFirmwareBaud) {
         std::string error;
         dev = sim::SimDevice::create(options, error);

@@ -14,7 +14,7 @@ using namespace simtest;
 namespace fs = std::filesystem;
 
 class SimState : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         dir = fs::temp_directory_path() /
@@ -135,18 +135,20 @@ TEST_F(SimState, BrokenOrForeignStateIsRefused) {
         const char* options;
         const char* errorHolds;
     };
-    for (const auto& c : {Case{"generation=3\nidentity=M328_EPM240_v16\n", 0, "jig2", "third-generation"},
-                          Case{"generation=2\nfamily=V41\nidentity=X\n", 0, "jig3", "second-generation"},
-                          Case{"generation=3\nidentity=%ZZ\n", 0, "jig3", "bad line"},
-                          Case{"generation=3\ncolour=red\nidentity=A\n", 0, "jig3", "bad line"},
-                          Case{"generation=3\n", 0, "jig3", "lacks"},
-                          Case{nullptr, 1000, "jig3", "ene_kb90xx.bin"}}) {
+    for (const auto& c :
+         {Case{"generation=3\nidentity=M328_EPM240_v16\n", 0, "jig2", "third-generation"},
+          Case{"generation=2\nfamily=V41\nidentity=X\n", 0, "jig3", "second-generation"},
+          Case{"generation=3\nidentity=%ZZ\n", 0, "jig3", "bad line"},
+          Case{"generation=3\ncolour=red\nidentity=A\n", 0, "jig3", "bad line"},
+          Case{"generation=3\n", 0, "jig3", "lacks"},
+          Case{nullptr, 1000, "jig3", "ene_kb90xx.bin"}}) {
         fs::remove_all(dir);
         fs::create_directories(dir);
         if (c.jigTxt) writeFile("jig.txt", c.jigTxt);
         if (c.eneBytes) writeFile("ene_kb90xx.bin", std::string(c.eneBytes, 'x'));
         std::string error;
-        EXPECT_EQ(sim::SimDevice::create(with(c.options), error), nullptr) << (c.jigTxt ? c.jigTxt : "ene");
+        EXPECT_EQ(sim::SimDevice::create(with(c.options), error), nullptr)
+            << (c.jigTxt ? c.jigTxt : "ene");
         EXPECT_NE(error.find(c.errorHolds), std::string::npos) << error;
     }
 }
@@ -154,7 +156,8 @@ TEST_F(SimState, BrokenOrForeignStateIsRefused) {
 TEST_F(SimState, FolderThatCannotBeMadeIsRefused) {
     writeFile("plain-file", "x");
     std::string error;
-    EXPECT_EQ(sim::SimDevice::create("state=" + (dir / "plain-file" / "sub").string(), error), nullptr);
+    EXPECT_EQ(sim::SimDevice::create("state=" + (dir / "plain-file" / "sub").string(), error),
+              nullptr);
     EXPECT_NE(error.find("state="), std::string::npos) << error;
 }
 

@@ -11,7 +11,7 @@ namespace zjig {
 namespace {
 
 class SimDeviceHandle : public Device {
-public:
+  public:
     explicit SimDeviceHandle(std::shared_ptr<sim::SimDevice> sim) : sim_(std::move(sim)) {}
     ~SimDeviceHandle() override { close(); }
 
@@ -86,12 +86,12 @@ public:
         if (sim_) sim_->waitForData(rxSeen, until);
     }
 
-private:
+  private:
     std::shared_ptr<sim::SimDevice> sim_;  // null once closed
 };
 
 class SimPort : public Port {
-public:
+  public:
     SimPort(std::shared_ptr<sim::SimDevice> sim, std::string options)
         : sim_(std::move(sim)), options_(std::move(options)) {}
 
@@ -108,7 +108,7 @@ public:
     }
     std::string describe() const override { return options_.empty() ? "sim" : "sim:" + options_; }
 
-private:
+  private:
     std::shared_ptr<sim::SimDevice> sim_;
     std::string options_;
 };
