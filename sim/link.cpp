@@ -222,6 +222,7 @@ uint8_t Link::get() {
             pressAt_.reset();
             ++presses_;
             jigRx_.clear();
+            if (pressHook_) pressHook_();
             cv_.notify_all();
             throw ResetPressed{};
         }
@@ -310,6 +311,11 @@ int Link::resetPresses() const {
 void Link::setTechnician(std::function<bool(uint8_t, uint32_t)> watch) {
     std::lock_guard lk(m_);
     technician_ = std::move(watch);
+}
+
+void Link::setPressHook(std::function<void()> hook) {
+    std::lock_guard lk(m_);
+    pressHook_ = std::move(hook);
 }
 
 void Link::powerOff() {

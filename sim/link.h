@@ -98,6 +98,9 @@ class Link : public Uart {
     // when the technician would now press the button. Runs under the link's
     // lock: it may only read atomics.
     void setTechnician(std::function<bool(uint8_t byte, uint32_t baud)> watch);
+    // Runs under the link's lock at the moment of a press, so that what the
+    // technician watches already shows the restarted chip.
+    void setPressHook(std::function<void()> hook);
 
     void powerOff();
 
@@ -150,6 +153,7 @@ class Link : public Uart {
     std::optional<Clock::time_point> pressAt_;
     int presses_ = 0;
     std::function<bool(uint8_t, uint32_t)> technician_;
+    std::function<void()> pressHook_;
 };
 
 }  // namespace sim

@@ -76,6 +76,11 @@ SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
     boot3Image.assign(kJig3ImageSize, 0xFF);
     link.setResetPolicy(opts.resetDelay);
     link.setTechnician([this](uint8_t b, uint32_t baud) { return technicianWatches(b, baud); });
+    link.setPressHook([this] {
+        if (opts.silent) return;
+        boot2Phase = Boot2Phase::Sync;
+        stage = opts.generation == 2 ? Stage::Jig2Bootloader : Stage::Jig3Bootloader;
+    });
 }
 
 void SimJig::Impl::start() {
