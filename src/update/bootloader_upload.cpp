@@ -24,10 +24,11 @@ constexpr int kGoToBootReads = 5;
 // Each greeting byte is looked for in this many reads.
 constexpr int kGreetingByteReads = 3;
 constexpr int kSyncAttempts = 3;
-// 'U' goes out about as fast as a 115200-baud line takes it (one character
-// is 87 us): faster would only fill the bridge's queue, and a pause this
-// short keeps the first greeting byte from waiting.
-constexpr auto kSyncPace = std::chrono::microseconds(90);
+// The bootloader needs one 'U' after its reset to find the baud rate; a
+// thousand a second is plenty and keeps the five-second wait for the reset
+// button far below a core (sending at the line's full pace cost nearly one
+// second of CPU time per wait).
+constexpr auto kSyncPace = std::chrono::milliseconds(1);
 
 struct ModeFamily {
     std::string_view mode;
