@@ -27,9 +27,9 @@ constexpr uint8_t kFinish = 'X';
 constexpr uint8_t kBlank = 0xFF;
 
 // One '+' per status poll. The loop waits for a technician's hand on the
-// reset button, so half a millisecond between polls loses nothing and keeps
-// a long wait light on the machine.
-constexpr auto kWakePace = std::chrono::microseconds(500);
+// reset button, so two milliseconds between polls lose nothing and keep a
+// long wait light on the machine.
+constexpr auto kWakePace = std::chrono::milliseconds(2);
 
 constexpr const char* kProtocolErrorG = "ERROR protocol! Update stopped.(G)";
 constexpr const char* kProtocolErrorAck = "ERROR protocol! Update stopped.(+)";
