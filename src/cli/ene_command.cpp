@@ -60,7 +60,8 @@ int chooseRouting(Runtime& rt, Kb901xSession& session, const EneRequest& request
         std::string text = "--mb \"" + request.motherboard + "\" matches " +
                            (matches.empty() ? "no record; the records are:"
                                             : std::to_string(matches.size()) + " records:");
-        for (const auto& candidate : matches.empty() ? records : matches) text += "\n  " + candidate;
+        for (const auto& candidate : matches.empty() ? records : matches)
+            text += "\n  " + candidate;
         return usageError(rt, text);
     }
     session.ComboBox_KB901XSelect(matches.front());
@@ -96,8 +97,9 @@ int runEne(Runtime& rt, const EneRequest& request) {
         if (request.action == EneAction::Apply || code != kExitOk) return code;
     }
     port.setFileAnswer(request.file);
-    return runOperation(session, request.action == EneAction::Read ? &Kb901xSession::KB901X_READClick
-                                                                   : &Kb901xSession::KB901X_WRITEClick);
+    return runOperation(session, request.action == EneAction::Read
+                                     ? &Kb901xSession::KB901X_READClick
+                                     : &Kb901xSession::KB901X_WRITEClick);
 }
 
 void addEneCommand(CLI::App& ene, Runtime& rt, const char* name, EneAction action,
@@ -114,13 +116,15 @@ void addEneCommand(CLI::App& ene, Runtime& rt, const char* name, EneAction actio
             ->check(CLI::ExistingFile);
 
     std::vector<int> cableSizes;
-    for (auto item : kb90::kFfcItems) cableSizes.push_back(std::stoi(std::string(item.substr(0, 2))));
+    for (auto item : kb90::kFfcItems)
+        cableSizes.push_back(std::stoi(std::string(item.substr(0, 2))));
     auto* mb = command->add_option("--mb", request->motherboard,
                                    "The motherboard record that contains TEXT (case-sensitive)");
     auto* ffc = command->add_option("--ffc", request->cablePins, "Pins of the flat cable used")
                     ->check(CLI::IsMember(cableSizes));
-    auto* mirrored = command->add_flag("--mirrored", request->mirrored,
-                                       "Cable pin 1 is not on connector pin 1 (the cable is turned over)");
+    auto* mirrored =
+        command->add_flag("--mirrored", request->mirrored,
+                          "Cable pin 1 is not on connector pin 1 (the cable is turned over)");
     if (action == EneAction::Apply) {
         mb->required();
         ffc->required();
@@ -144,8 +148,9 @@ void addEneCommands(CLI::App& app, Runtime& rt) {
                   "Send the flat-cable routing of a motherboard to the JIG (\"Apply settings\")");
     addEneCommand(*ene, rt, "read", EneAction::Read,
                   "Read the 128 KB flash into FILE; with --mb/--ffc the routing is applied first");
-    addEneCommand(*ene, rt, "write", EneAction::Write,
-                  "Write FILE to the flash and verify it; with --mb/--ffc the routing is applied first");
+    addEneCommand(
+        *ene, rt, "write", EneAction::Write,
+        "Write FILE to the flash and verify it; with --mb/--ffc the routing is applied first");
 }
 
 }  // namespace zjig::cli

@@ -13,27 +13,27 @@ namespace zjig::kb90 {
 inline constexpr size_t kBlockSize = 256;
 inline constexpr int kBlockCount = 512;
 inline constexpr size_t kFlashSize = kBlockSize * kBlockCount;  // 131072
-inline constexpr uint8_t kPadByte = 0xFF;  // fills a short file's last block
+inline constexpr uint8_t kPadByte = 0xFF;                       // fills a short file's last block
 
 // --- mode commands ---
-inline constexpr uint8_t kModePrefix = 'K';      // third generation only
-inline constexpr uint8_t kCmdVersion = 'V';      // debug version of the KB90XX: one byte back
-inline constexpr uint8_t kCmdRead = 'R';         // start reading / next read-back block
-inline constexpr uint8_t kCmdWrite = 'W';        // start writing
-inline constexpr uint8_t kCmdNext = 'N';         // next block
-inline constexpr uint8_t kCmdEnd = 'X';          // end of the flash operation
-inline constexpr uint8_t kCmdBlockState = '?';   // third generation: state after a block
-inline constexpr uint8_t kCmdSum = 'S';          // second generation: sum and CRC16 of the flash
-inline constexpr uint8_t kResultOk = 'I';        // success byte (also the third generation's
-                                                 // "ready" before the file dialog)
-inline constexpr uint8_t kResultFail = 'O';      // failure byte
+inline constexpr uint8_t kModePrefix = 'K';     // third generation only
+inline constexpr uint8_t kCmdVersion = 'V';     // debug version of the KB90XX: one byte back
+inline constexpr uint8_t kCmdRead = 'R';        // start reading / next read-back block
+inline constexpr uint8_t kCmdWrite = 'W';       // start writing
+inline constexpr uint8_t kCmdNext = 'N';        // next block
+inline constexpr uint8_t kCmdEnd = 'X';         // end of the flash operation
+inline constexpr uint8_t kCmdBlockState = '?';  // third generation: state after a block
+inline constexpr uint8_t kCmdSum = 'S';         // second generation: sum and CRC16 of the flash
+inline constexpr uint8_t kResultOk = 'I';       // success byte (also the third generation's
+                                                // "ready" before the file dialog)
+inline constexpr uint8_t kResultFail = 'O';     // failure byte
 
 // --- answers the PC looks at ---
-inline constexpr uint8_t kAnswerGood = 'G';      // third generation: block done
+inline constexpr uint8_t kAnswerGood = 'G';        // third generation: block done
 inline constexpr uint8_t kAnswerBlockError = 'E';  // third generation: block not written
-inline constexpr uint8_t kAnswerSumTick = '-';   // second generation: one block summed
-inline constexpr uint8_t kNoChip = 0xFF;         // version answer of an absent KB90XX
-inline constexpr size_t kSumResultBytes = 4;     // sum low, high, CRC16 low, high
+inline constexpr uint8_t kAnswerSumTick = '-';     // second generation: one block summed
+inline constexpr uint8_t kNoChip = 0xFF;           // version answer of an absent KB90XX
+inline constexpr size_t kSumResultBytes = 4;       // sum low, high, CRC16 low, high
 
 // --- CPLD routing of the third-generation JIG ---
 inline constexpr uint8_t kCpldPrefix = 'S';

@@ -16,11 +16,15 @@ struct SelectCode {
 
 SelectCode selectCode(EneSignal signal) {
     switch (signal) {
-        case EneSignal::CLK_ENE: return {false, false};
-        case EneSignal::D_TO_ENE: return {false, true};
-        case EneSignal::CS_ENE: return {true, false};
+        case EneSignal::CLK_ENE:
+            return {false, false};
+        case EneSignal::D_TO_ENE:
+            return {false, true};
+        case EneSignal::CS_ENE:
+            return {true, false};
         case EneSignal::ZERO:
-        case EneSignal::D_FROM_ENE: break;
+        case EneSignal::D_FROM_ENE:
+            break;
     }
     return {true, true};
 }
@@ -105,17 +109,17 @@ PinSet mirrorPins(const PinSet& pins, int cablePins) {
 
 std::string wiringHelp(const PinSet& pins) {
     return "Please connect GND and: "
-           " A" + std::to_string(pins.kso3) +
-           " B" + std::to_string(pins.ksi4) +
-           " C" + std::to_string(pins.ksi7) +
-           " D" + std::to_string(pins.ksi6) +
-           " E" + std::to_string(pins.ksi5) + " (only for JIG 2)";
+           " A" +
+           std::to_string(pins.kso3) + " B" + std::to_string(pins.ksi4) + " C" +
+           std::to_string(pins.ksi7) + " D" + std::to_string(pins.ksi6) + " E" +
+           std::to_string(pins.ksi5) + " (only for JIG 2)";
 }
 
 void KB90_RouteSignal(RoutingImage& image, EneSignal signal, int pin) {
     if (pin < kMinPin || pin > kMaxPin) return;
     if (signal == EneSignal::D_FROM_ENE) {
-        image.inputSelect = static_cast<uint8_t>(kInputSelectValid | ((pin - 1) & kInputSelectPinMask));
+        image.inputSelect =
+            static_cast<uint8_t>(kInputSelectValid | ((pin - 1) & kInputSelectPinMask));
         return;
     }
     const SelectCode code = selectCode(signal);

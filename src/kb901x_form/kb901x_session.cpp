@@ -171,9 +171,12 @@ struct Kb901xSession::State {
                        std::to_string(link.effectiveLimit(limit).count()) + " ms";
             case WaitResult::Overflow:
                 return where + ": the programmer sent more bytes than expected";
-            case WaitResult::Cancelled: return where + ": stopped, the program is closing";
-            case WaitResult::LinkError: return where + ": the connection to the programmer failed";
-            case WaitResult::Ok: break;
+            case WaitResult::Cancelled:
+                return where + ": stopped, the program is closing";
+            case WaitResult::LinkError:
+                return where + ": the connection to the programmer failed";
+            case WaitResult::Ok:
+                break;
         }
         return where;
     }
@@ -183,7 +186,7 @@ struct Kb901xSession::State {
     }
 
     // ------------------------------------------------------------------
-    // Database and routing (Part of the window's own controls).
+    // Motherboard database and cable routing.
 
     void FormCreate() {
         applied = false;
@@ -214,7 +217,8 @@ struct Kb901xSession::State {
         std::string content;
         std::array<char, 4096> chunk;
         size_t n = 0;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), db)) > 0) content.append(chunk.data(), n);
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), db)) > 0)
+            content.append(chunk.data(), n);
         std::fclose(db);
         ui.setItems(kMbList, splitMbDatabase(content));
     }
@@ -476,8 +480,8 @@ struct Kb901xSession::State {
         ++blockCounter;
         r = link.readByte(kAnswerWait);
         if (r != WaitResult::Ok || (jig3 && link.data()[0] == kAnswerBlockError)) {
-            abortWrite(r == WaitResult::Ok ? "" : waitFailureLine(blockName(blockCounter - 1), r), r,
-                       true);
+            abortWrite(r == WaitResult::Ok ? "" : waitFailureLine(blockName(blockCounter - 1), r),
+                       r, true);
             return finishWrite(false);
         }
 
@@ -594,7 +598,8 @@ struct Kb901xSession::State {
             if (r == WaitResult::Ok) link.read(kBlockSize);
             if (r != WaitResult::Ok || link.bytesMoved != kBlockSize) {
                 const WaitResult why = r != WaitResult::Ok ? r : WaitResult::LinkError;
-                abortWrite(waitFailureLine("Verification, " + blockName(blockCounter + 1), why, kBlockWait),
+                abortWrite(waitFailureLine("Verification, " + blockName(blockCounter + 1), why,
+                                           kBlockWait),
                            why, true);
                 return false;
             }
@@ -634,9 +639,15 @@ struct Kb901xSession::State {
         bool ended = false;
         while (!ended) {
             switch (tag.load()) {
-                case Tag::Reading: ended = readStep(); break;
-                case Tag::Writing: ended = writeStep(); break;
-                case Tag::NONE: ended = true; break;
+                case Tag::Reading:
+                    ended = readStep();
+                    break;
+                case Tag::Writing:
+                    ended = writeStep();
+                    break;
+                case Tag::NONE:
+                    ended = true;
+                    break;
             }
         }
         std::lock_guard<std::mutex> lock(outcomeMutex);

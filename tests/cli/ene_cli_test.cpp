@@ -1,8 +1,7 @@
 // zjig ene apply|read|write in process against the simulated JIG: standard
 // output is the ENE window's memo, the exit status tells how it ended.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +44,8 @@ bool hasLine(const std::string& text, const std::string& line) {
 
 std::string image(size_t size, int seed) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 29 + (i >> 8) * 3 + seed) & 0xFF);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 29 + (i >> 8) * 3 + seed) & 0xFF);
     return bytes;
 }
 
@@ -123,14 +123,15 @@ TEST_F(EneCli, ShortFileEndingWithSuccessIsExitZero) {
 }
 
 TEST_F(EneCli, ApplyAndReadThroughTheCableInOneSession) {
-    auto apply = zjig({"--port", "sim:jig3,ene-ffc=1:2:3:4:9", "ene", "apply", "--mb", "ZTB-200", "--ffc", "18"});
+    auto apply = zjig(
+        {"--port", "sim:jig3,ene-ffc=1:2:3:4:9", "ene", "apply", "--mb", "ZTB-200", "--ffc", "18"});
     EXPECT_EQ(apply.code, 0) << apply.out << apply.err;
     EXPECT_TRUE(hasLine(apply.out, "Settings sent successfully!"));
 
     // Record pins 3, 10, 11, 12, 13 on an 18-pin cable turned over.
     const std::string mirroredBoard = "sim:jig3,ene-ffc=16:9:8:7:6";
-    auto read = zjig({"--port", mirroredBoard, "ene", "read", "dump.bin", "--mb", "ZTB-300", "--ffc", "18",
-                      "--mirrored"});
+    auto read = zjig({"--port", mirroredBoard, "ene", "read", "dump.bin", "--mb", "ZTB-300",
+                      "--ffc", "18", "--mirrored"});
     EXPECT_EQ(read.code, 0) << read.out << read.err;
     EXPECT_EQ(test::readFile("dump.bin").size(), kFlash);
     const auto out = lines(read.out);
@@ -138,7 +139,8 @@ TEST_F(EneCli, ApplyAndReadThroughTheCableInOneSession) {
         << "the apply's and the read's connection each identify the JIG cleanly";
 
     // Without --mirrored the routing misses the controller.
-    auto wrong = zjig({"--port", mirroredBoard, "ene", "read", "dump2.bin", "--mb", "ZTB-300", "--ffc", "18"});
+    auto wrong = zjig(
+        {"--port", mirroredBoard, "ene", "read", "dump2.bin", "--mb", "ZTB-300", "--ffc", "18"});
     EXPECT_EQ(wrong.code, 1);
     EXPECT_TRUE(hasLine(wrong.out, "No connection to the KB90XX!"));
 }
@@ -150,10 +152,14 @@ TEST_F(EneCli, FailuresAreExitOne) {
     } cases[] = {
         {{"--port", "sim:jig3,ene-fail-read=3", "ene", "read", "dump.bin"},
          "Lost Communication with ENE or timeout!"},
-        {{"--port", "sim:jig2,ene=absent", "ene", "read", "dump.bin"}, "No connection to the KB90XX!"},
-        {{"--port", "sim:jig2", "ene", "apply", "--mb", "ZTB-200", "--ffc", "18"}, "Not for this version JIG!"},
-        {{"--port", "sim:jig3", "ene", "apply", "--mb", "ZTB-400", "--ffc", "18"}, "Please select big pins FFC!"},
-        {{"--port", "sim:jig3,ene-corrupt=5", "ene", "write", "image.bin"}, "!!! Data is written incorrectly !!! "},
+        {{"--port", "sim:jig2,ene=absent", "ene", "read", "dump.bin"},
+         "No connection to the KB90XX!"},
+        {{"--port", "sim:jig2", "ene", "apply", "--mb", "ZTB-200", "--ffc", "18"},
+         "Not for this version JIG!"},
+        {{"--port", "sim:jig3", "ene", "apply", "--mb", "ZTB-400", "--ffc", "18"},
+         "Please select big pins FFC!"},
+        {{"--port", "sim:jig3,ene-corrupt=5", "ene", "write", "image.bin"},
+         "!!! Data is written incorrectly !!! "},
     };
     test::writeFile("image.bin", image(kFlash, 3));
     for (const auto& c : cases) {
@@ -198,7 +204,8 @@ TEST_F(EneCli, UsageErrorsAreExitTwoAndTouchNoJig) {
     }
     // The candidates of an ambiguous --mb are listed.
     auto r = zjig({"--port", "sim:silent", "ene", "apply", "--mb", "ZTB", "--ffc", "18"});
-    EXPECT_NE(r.err.find("\n  ZTB-300 demo board  KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13"), std::string::npos)
+    EXPECT_NE(r.err.find("\n  ZTB-300 demo board  KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13"),
+              std::string::npos)
         << r.err;
     // Without a database no record can match.
     std::remove("MB connection ENE.txt");

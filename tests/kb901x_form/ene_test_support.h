@@ -23,7 +23,8 @@ inline std::vector<uint8_t> readAll(const std::string& path) {
 
 inline void writeAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // Waits until `done` holds or the generous limit passes; true when it held.
@@ -46,7 +47,8 @@ inline std::vector<uint8_t> patternImage(size_t size, uint8_t seed) {
 }
 
 inline bool endsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tail) {
-    return bytes.size() >= tail.size() && std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
+    return bytes.size() >= tail.size() &&
+           std::equal(tail.begin(), tail.end(), bytes.end() - tail.size());
 }
 
 }  // namespace zjig::test

@@ -38,7 +38,8 @@ public:
     explicit FakeEneJig(Options options) : shared_(std::make_shared<Shared>()) {
         shared_->options = std::move(options);
         shared_->flash.assign(kFlashSize, 0);
-        for (size_t i = 0; i < kFlashSize; ++i) shared_->flash[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+        for (size_t i = 0; i < kFlashSize; ++i)
+            shared_->flash[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
         devices_.addPort(std::make_unique<FakePort>(shared_));
     }
 
@@ -112,7 +113,10 @@ private:
         // One command byte at top level (after the prefix on the third generation).
         void command(uint8_t c) {
             switch (c) {
-                case 'V': put(options.version); mode = Mode::Idle; break;
+                case 'V':
+                    put(options.version);
+                    mode = Mode::Idle;
+                    break;
                 case 'R':
                     block = 0;
                     mode = Mode::Reading;
@@ -124,15 +128,22 @@ private:
                     put('>');
                     mode = Mode::WriteData;
                     break;
-                case 'S': sums(); mode = Mode::Idle; break;
-                default: mode = Mode::Idle; break;
+                case 'S':
+                    sums();
+                    mode = Mode::Idle;
+                    break;
+                default:
+                    mode = Mode::Idle;
+                    break;
             }
         }
         void take(uint8_t c) {
             host.push_back(c);
             switch (mode) {
-                case Mode::Silent: return;
-                case Mode::Prefix: return command(c);
+                case Mode::Silent:
+                    return;
+                case Mode::Prefix:
+                    return command(c);
                 case Mode::CpldCmd:
                     if (c == 'R') {
                         cpldAnswer();
@@ -154,7 +165,8 @@ private:
                     std::copy(data.begin(), data.end(), flash.begin() + block * kBlock);
                     data.clear();
                     ++written;
-                    if (options.silentAfterWrittenBlock && written >= options.silentAfterWrittenBlock) {
+                    if (options.silentAfterWrittenBlock &&
+                        written >= options.silentAfterWrittenBlock) {
                         mode = Mode::Silent;
                         return;
                     }
@@ -180,7 +192,8 @@ private:
                         mode = Mode::Idle;
                     }
                     return;
-                case Mode::Idle: break;
+                case Mode::Idle:
+                    break;
             }
             if (c == 'B') {
                 const std::string id = options.jig3 ? "M328_EPM240_v16" : "JIG_V41_COMMON";

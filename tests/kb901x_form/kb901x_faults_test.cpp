@@ -23,7 +23,8 @@ bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 bool hasLineStarting(const std::vector<std::string>& lines, const std::string& start) {
-    return std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.rfind(start, 0) == 0; });
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const auto& l) { return l.rfind(start, 0) == 0; });
 }
 
 class EneFaults : public ::testing::Test {

@@ -28,13 +28,13 @@ struct KeyCase {
 TEST(MbRecord, KeyValueIsOneOrTwoCharactersAfterTheFirstOccurrence) {
     const KeyCase cases[] = {
         {"X KSO3=12 KSI4=5", "KSO3=", "12"},
-        {"X KSO3=5 KSI4=6", "KSO3=", "5"},       // blank ends a one-digit value
-        {"X KSO3=7", "KSO3=", "7"},              // record ends after one digit
-        {"X KSO3=", "KSO3=", ""},                // key at the very end
-        {"X KSO3=3,KSI4=4", "KSO3=", "3,"},      // a separator is taken in
-        {"KSO3=1 KSO3=2", "KSO3=", "1"},         // first occurrence counts
+        {"X KSO3=5 KSI4=6", "KSO3=", "5"},   // blank ends a one-digit value
+        {"X KSO3=7", "KSO3=", "7"},          // record ends after one digit
+        {"X KSO3=", "KSO3=", ""},            // key at the very end
+        {"X KSO3=3,KSI4=4", "KSO3=", "3,"},  // a separator is taken in
+        {"KSO3=1 KSO3=2", "KSO3=", "1"},     // first occurrence counts
         {"X KSI4=5", "KSO3=", std::nullopt},
-        {"X kso3=5", "KSO3=", std::nullopt},     // keys are case-sensitive
+        {"X kso3=5", "KSO3=", std::nullopt},  // keys are case-sensitive
     };
     for (const auto& c : cases) EXPECT_EQ(mbKeyValue(c.record, c.key), c.value) << c.record;
 }
@@ -56,13 +56,13 @@ TEST(MbRecord, ParsesKeysInAnyOrderAndPlace) {
 
 TEST(MbRecord, MissingKeyOrBadValueIsRejected) {
     for (const char* record : {
-             "",                                            // an empty entry
-             "X KSO3=1 KSI4=2 KSI5=3 KSI6=4",               // KSI7 missing
-             "X KSO3=1 KSI4=2 KSI6=4 KSI7=9",               // KSI5 missing
-             "X KSO3=0 KSI4=2 KSI5=3 KSI6=4 KSI7=9",        // pin 0
-             "X KSO3=1 KSI4=2 KSI5=3 KSI6=40 KSI7=9",       // beyond 32
-             "X KSO3=1,KSI4=2 KSI5=3 KSI6=4 KSI7=9",        // separator after one digit
-             "X KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=",         // no value
+             "",                                       // an empty entry
+             "X KSO3=1 KSI4=2 KSI5=3 KSI6=4",          // KSI7 missing
+             "X KSO3=1 KSI4=2 KSI6=4 KSI7=9",          // KSI5 missing
+             "X KSO3=0 KSI4=2 KSI5=3 KSI6=4 KSI7=9",   // pin 0
+             "X KSO3=1 KSI4=2 KSI5=3 KSI6=40 KSI7=9",  // beyond 32
+             "X KSO3=1,KSI4=2 KSI5=3 KSI6=4 KSI7=9",   // separator after one digit
+             "X KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=",    // no value
          })
         EXPECT_EQ(parseMbRecord(record), std::nullopt) << record;
 }
@@ -143,7 +143,8 @@ TEST(CpldRouting, HighPinsLandInTheirGroupAndALaterSignalWinsASharedPin) {
     // ZERO on 25, CS on 17, D_FROM on 32, D_TO on 9, CLK on 17 (shares with CS).
     const RoutingImage image = routingFor(PinSet{25, 17, 17, 9, 32});
     EXPECT_EQ(image.driveEnable, (std::array<uint8_t, 4>{0x00, 0x01, 0x01, 0x01}));
-    EXPECT_EQ(image.selectHigh, (std::array<uint8_t, 4>{0x00, 0x00, 0x00, 0x01}));  // CLK cleared CS's bit
+    EXPECT_EQ(image.selectHigh,
+              (std::array<uint8_t, 4>{0x00, 0x00, 0x00, 0x01}));  // CLK cleared CS's bit
     EXPECT_EQ(image.selectLow, (std::array<uint8_t, 4>{0x00, 0x01, 0x00, 0x01}));
     EXPECT_EQ(image.inputSelect, 0x80 | 31);
 }

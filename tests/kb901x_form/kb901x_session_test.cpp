@@ -49,7 +49,8 @@ Bytes repeat(const Bytes& unit, int times) {
     return out;
 }
 Bytes slice(const Bytes& image, size_t from, size_t n) {
-    return Bytes(image.begin() + static_cast<long>(from), image.begin() + static_cast<long>(from + n));
+    return Bytes(image.begin() + static_cast<long>(from),
+                 image.begin() + static_cast<long>(from + n));
 }
 
 // Memo lines with the clock taken out of the time lines.
@@ -154,7 +155,8 @@ TEST_F(EneSession, SelectionsShowTheWiringHelpOrWhatIsWrong) {
         {kMirrorX, "18 pin", false, "Please connect GND and:  A16 B9 C6 D7 E8 (only for JIG 2)"},
         {kBigPins, "18 pin", true, "Please select big pins FFC!"},
         {kBigPins, "20 pin", true, "Please connect GND and:  A1 B2 C9 D4 E20 (only for JIG 2)"},
-        {"Big KSI6 KSO3=1 KSI4=2 KSI5=3 KSI6=19 KSI7=9", "18 pin", true, "Please select big pins FFC!"},
+        {"Big KSI6 KSO3=1 KSI4=2 KSI5=3 KSI6=19 KSI7=9", "18 pin", true,
+         "Please select big pins FFC!"},
         {kBadValue, "32 pin", true, "Error data format!"},
         {"No keys at all", "32 pin", true, "Error data format!"},
         {"", "32 pin", true, "Error data format!"},
@@ -179,7 +181,8 @@ TEST_F(EneSession, LabelWaitsForBothSelectionsAndFollowsTheCheckBox) {
     session->ComboBox_KB901X_FFCSelect("18 pin");
     EXPECT_EQ(ui.text("Label_result"), "Please connect GND and:  A16 B9 C6 D7 E8 (only for JIG 2)");
     session->CheckBox_KB901XClick(true);
-    EXPECT_EQ(ui.text("Label_result"), "Please connect GND and:  A3 B10 C13 D12 E11 (only for JIG 2)");
+    EXPECT_EQ(ui.text("Label_result"),
+              "Please connect GND and:  A3 B10 C13 D12 E11 (only for JIG 2)");
 }
 
 // --- apply ---
@@ -189,11 +192,11 @@ TEST_F(EneSession, ApplySendsTheRoutingByteExact) {
     choose(kExample, "18 pin");
     session->SpeedButton1Click();
 
-    const Bytes routing = {0x53, 0x57, 0x24, 0x03, 0x53, 0x57, 0x20, 0x09, 0x53, 0x57, 0x25, 0x00,
-                           0x53, 0x57, 0x21, 0x00, 0x53, 0x57, 0x26, 0x00, 0x53, 0x57, 0x22, 0x00,
-                           0x53, 0x57, 0x27, 0x00, 0x53, 0x57, 0x23, 0x00, 0x53, 0x57, 0x10, 0x0F,
-                           0x53, 0x57, 0x11, 0x00, 0x53, 0x57, 0x12, 0x00, 0x53, 0x57, 0x13, 0x00,
-                           0x53, 0x57, 0x40, 0x88, 0x49};
+    const Bytes routing = {0x53, 0x57, 0x24, 0x03, 0x53, 0x57, 0x20, 0x09, 0x53, 0x57, 0x25,
+                           0x00, 0x53, 0x57, 0x21, 0x00, 0x53, 0x57, 0x26, 0x00, 0x53, 0x57,
+                           0x22, 0x00, 0x53, 0x57, 0x27, 0x00, 0x53, 0x57, 0x23, 0x00, 0x53,
+                           0x57, 0x10, 0x0F, 0x53, 0x57, 0x11, 0x00, 0x53, 0x57, 0x12, 0x00,
+                           0x53, 0x57, 0x13, 0x00, 0x53, 0x57, 0x40, 0x88, 0x49};
     EXPECT_EQ(hostBytes(), bytes("BSR") + routing);
     const auto regs = sim->jig().cpldRegisters();
     EXPECT_EQ(regs[0x10], 0x0F);
@@ -235,7 +238,8 @@ TEST_F(EneSession, ApplyingMirroredTwiceSendsTheSameRouting) {
     session->SpeedButton1Click();
     const Bytes second = hostBytes();
     EXPECT_EQ(first, second);
-    EXPECT_TRUE(hasLine(memo(), "User select --> " + std::string(kMirrorX) + " (18 pin FFC) mirrored"));
+    EXPECT_TRUE(
+        hasLine(memo(), "User select --> " + std::string(kMirrorX) + " (18 pin FFC) mirrored"));
     // KSI7 (D_FROM_ENE) on cable pin 6.
     EXPECT_EQ(sim->jig().cpldRegisters()[0x40], 0x80 | 5);
     // The controller answers through that routing.
@@ -293,7 +297,8 @@ TEST_F(EneSession, NoJigOrOtherFirmwareEndsThePressAfterConnecting) {
         const char* line;
     } cases[] = {
         {"silent", ConnectResult::NoJig, "The programmer is not found or does not respond"},
-        {"jig2=V42", ConnectResult::NeedsUpdate, "It is necessary to update the firmware programmer!"},
+        {"jig2=V42", ConnectResult::NeedsUpdate,
+         "It is necessary to update the firmware programmer!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
@@ -304,8 +309,9 @@ TEST_F(EneSession, NoJigOrOtherFirmwareEndsThePressAfterConnecting) {
         EXPECT_EQ(session->lastOperationSucceeded(), false);
         EXPECT_EQ(hostBytes(), bytes("B"));
         const auto calls = ui.calls();
-        EXPECT_TRUE(std::none_of(calls.begin(), calls.end(),
-                                 [](const std::string& call) { return call.rfind("dialog ", 0) == 0; }));
+        EXPECT_TRUE(std::none_of(calls.begin(), calls.end(), [](const std::string& call) {
+            return call.rfind("dialog ", 0) == 0;
+        }));
     }
 }
 
@@ -317,15 +323,17 @@ TEST_F(EneSession, FullReadOnBothGenerationsEqualsTheFlash) {
         Bytes exchange;
         std::vector<std::string> lines;
     } cases[] = {
-        {"jig3", bytes("BSRKVIKR") + repeat(bytes("?N"), 511) + bytes("?XI"),
+        {"jig3",
+         bytes("BSRKVIKR") + repeat(bytes("?N"), 511) + bytes("?XI"),
          {"Number of VCOM ports found on the machine: 1", "Version FW -> M328_EPM240_v16  ",
           "Communication with programmer installed.", "-->",
           "WARNING !!! The default mode for SOLDERING WIRES.",
           "To work on a flexible cable (FFC) - select the MB and FFC!",
-          "Communication with KB90XX installed.", "Embedded Debug Version ID = 12", "Save the file: ",
-          "<file>", "Reading KB90XX ...", "Current time  <t>", "Reading completed successfully.",
-          "Current time  <t>"}},
-        {"jig2,ene-version=7", bytes("BVR") + repeat(bytes("N"), 511) + bytes("XI"),
+          "Communication with KB90XX installed.", "Embedded Debug Version ID = 12",
+          "Save the file: ", "<file>", "Reading KB90XX ...", "Current time  <t>",
+          "Reading completed successfully.", "Current time  <t>"}},
+        {"jig2,ene-version=7",
+         bytes("BVR") + repeat(bytes("N"), 511) + bytes("XI"),
          {"Number of VCOM ports found on the machine: 1", "Version FW -> PCB2_M88_V41  ",
           "Communication with programmer installed.", "Communication with KB90XX installed.",
           "Embedded Debug Version ID = 7", "Save the file: ", "<file>", "Reading KB90XX ...",
@@ -394,7 +402,8 @@ TEST_F(EneSession, AbsentControllerEndsBeforeTheDialog) {
         session->KB901X_READClick();
         const auto lines = memo();
         const std::vector<std::string> tail(lines.end() - 4, lines.end());
-        EXPECT_EQ(tail, (std::vector<std::string>{"", "No connection to the KB90XX!", "Check the settings !",
+        EXPECT_EQ(tail, (std::vector<std::string>{"", "No connection to the KB90XX!",
+                                                  "Check the settings !",
                                                   "Motherboard is connected / powered ?"}));
         EXPECT_EQ(hostBytes().back(), 'O');
         EXPECT_EQ(callIndex(ui.calls(), "dialog SaveDialog_KB90 Save file"), -1);
@@ -535,20 +544,16 @@ TEST_F(EneSession, SecondGenerationVerifiesBySumAndCrc) {
 
     const auto lines = memo();
     const std::vector<std::string> expectedTail = {
-        "Writing is completed successfully.",
-        "**********************************",
-        "SUMM of data from a file  -> 0000",
-        "CRC16 of data from a file -> 9401",
-        "**********************************",
-        "SUMM FLASH KB90XX -> 0000",
-        "CRC16 FLASH KB90XX-> 9401",
-        "**********************************",
-        "Writing and verify is OK !",
-        "Current time  <t>",
+        "Writing is completed successfully.", "**********************************",
+        "SUMM of data from a file  -> 0000",  "CRC16 of data from a file -> 9401",
+        "**********************************", "SUMM FLASH KB90XX -> 0000",
+        "CRC16 FLASH KB90XX-> 9401",          "**********************************",
+        "Writing and verify is OK !",         "Current time  <t>",
     };
     ASSERT_GE(lines.size(), expectedTail.size());
-    EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(expectedTail.size()), lines.end()),
-              expectedTail);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - static_cast<long>(expectedTail.size()), lines.end()),
+        expectedTail);
     const Bytes sent = hostBytes();
     EXPECT_EQ(slice(sent, 0, 3), bytes("BVW"));
     EXPECT_TRUE(endsWith(sent, Bytes(256, 0xFF) + bytes("XSI")));
@@ -572,16 +577,18 @@ TEST_F(EneSession, ShortFileEndsAfterItsPaddedBlock) {
         Bytes padded = slice(image, c.fullBlocks * 256u, c.size - c.fullBlocks * 256u);
         padded.resize(256, 0xFF);
         Bytes expectedTail = padded + bytes("XI");
-        if (c.fullBlocks > 0) expectedTail = slice(image, (c.fullBlocks - 1) * 256u, 256) + bytes("N") + expectedTail;
+        if (c.fullBlocks > 0)
+            expectedTail = slice(image, (c.fullBlocks - 1) * 256u, 256) + bytes("N") + expectedTail;
         EXPECT_TRUE(endsWith(hostBytes(), expectedTail));
 
         Bytes flash(kFlash, 0xFF);
         std::copy(image.begin(), image.end(), flash.begin());
         EXPECT_TRUE(sim->jig().eneFlash() == flash);
         const auto lines = memo();
-        EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
-                  (std::vector<std::string>{" __ Warning __", "Recorded file is less than 128*1024 byte",
-                                            "Current time  <t>"}));
+        EXPECT_EQ(
+            std::vector<std::string>(lines.end() - 3, lines.end()),
+            (std::vector<std::string>{" __ Warning __", "Recorded file is less than 128*1024 byte",
+                                      "Current time  <t>"}));
         EXPECT_FALSE(hasLine(lines, "Writing is completed ..."));
         EXPECT_EQ(session->lastOperationSucceeded(), true);
         EXPECT_EQ(ui.gauge(kGauge), c.fullBlocks * 64);
