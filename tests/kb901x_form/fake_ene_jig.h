@@ -63,6 +63,11 @@ public:
         std::lock_guard<std::mutex> lock(shared_->m);
         return shared_->open;
     }
+    // Answer bytes the PC had not read when it closed a connection.
+    int unreadAtClose() const {
+        std::lock_guard<std::mutex> lock(shared_->m);
+        return shared_->unreadAtClose;
+    }
 
 private:
     enum class Mode { Idle, Prefix, CpldCmd, CpldArgs, Reading, WriteData, WriteWait, Silent };
@@ -80,6 +85,7 @@ private:
         std::vector<uint8_t> data;
         int written = 0;
         int open = 0;
+        int unreadAtClose = 0;
 
         void put(uint8_t b) { rx.push_back(b); }
         void putBlock() {
@@ -198,8 +204,8 @@ private:
             if (c == 'B') {
                 const std::string id = options.jig3 ? "M328_EPM240_v16" : "JIG_V41_COMMON";
                 for (char ch : id) put(static_cast<uint8_t>(ch));
-            } else if (c == 'I' && options.jig3) {
-                put('G');
+            } else if ((c == 'I' || c == 'O') && options.jig3) {
+                put('G');  // a third-generation JIG answers every result byte
             } else if (options.jig3 && c == 'K') {
                 mode = Mode::Prefix;
             } else if (options.jig3 && c == 'S') {
@@ -247,6 +253,7 @@ private:
         }
         FtStatus close() override {
             std::lock_guard<std::mutex> lock(s_->m);
+            s_->unreadAtClose += static_cast<int>(s_->rx.size());
             s_->rx.clear();
             if (s_->mode != Mode::Silent) s_->mode = Mode::Idle;
             --s_->open;

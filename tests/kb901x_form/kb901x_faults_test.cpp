@@ -173,6 +173,40 @@ TEST_F(EneFaults, ApplyStopsWhenTheCpldFallsSilent) {
     EXPECT_EQ(jig->openConnections(), 0);
 }
 
+// A third-generation JIG answers the byte that ends a press; that answer is
+// taken before the link is let go, or it would land in the next identity.
+TEST_F(EneFaults, AnswerToTheClosingResultByteIsTakenBeforeTheLinkCloses) {
+    writeFile(dir.file("mb.txt"), "Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9\n");
+    writeAll(dir.file("image.bin"), patternImage(131072, 2));
+    struct Case {
+        const char* name;
+        std::function<void(Kb901xSession&)> press;
+        bool ok;
+    } cases[] = {
+        {"apply",
+         [](Kb901xSession& s) {
+             s.ComboBox_KB901XSelect("Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9");
+             s.ComboBox_KB901X_FFCSelect("18 pin");
+             s.SpeedButton1Click();
+         },
+         true},
+        {"read", [](Kb901xSession& s) { s.KB901X_READClick(); }, true},
+        {"write", [](Kb901xSession& s) { s.KB901X_WRITEClick(); }, true},
+        {"read refused", [](Kb901xSession& s) { s.KB901X_READClick(); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        start([&](auto& o) { o.version = c.ok ? 0x0C : 0xFF; }, kShortWait, "mb.txt");
+        ui.queueFile(dir.file(std::string(c.name) == "write" ? "image.bin" : "dump.bin"));
+        c.press(*session);
+        finish();
+        EXPECT_EQ(session->lastOperationSucceeded(), c.ok);
+        EXPECT_EQ(jig->openConnections(), 0);
+        EXPECT_EQ(jig->unreadAtClose(), 0);
+    }
+}
+
 // Quitting in the middle of a read: the read stops at once although the JIG's
 // silence would only end it at the (long) user limit; the file keeps the
 // blocks read, and the link is let go.
