@@ -191,7 +191,19 @@ void setUpApplication() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+namespace {
+std::function<void(const QString&)>& fatalErrorHandler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+}  // namespace
+
+void setFatalErrorHandler(std::function<void(const QString&)> handler) {
+    fatalErrorHandler() = std::move(handler);
+}
+
 void showFatalError(const QString& what) {
+    if (fatalErrorHandler()) return fatalErrorHandler()(what);
     static bool showing = false;
     if (showing) return;
     showing = true;

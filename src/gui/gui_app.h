@@ -102,5 +102,7 @@ void setUpApplication();
 
 // The error box for an exception that ended the program.
 void showFatalError(const QString& what);
+// Replaces that box (tests); an empty handler brings the box back.
+void setFatalErrorHandler(std::function<void(const QString&)> handler);
 
 }  // namespace zjig::gui

@@ -94,6 +94,8 @@ void setBackground(QWidget* widget, const QColor& colour) {
         p.setColor(g, QPalette::Button, colour);
         p.setColor(g, QPalette::Base, colour);
         p.setColor(g, QPalette::Window, colour);
+        // A list's prompt ("Select MB") must stay readable on yellow.
+        p.setColor(g, QPalette::PlaceholderText, QColor(90, 90, 90));
     }
     widget->setPalette(p);
     widget->setAutoFillBackground(true);

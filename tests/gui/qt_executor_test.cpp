@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QThread>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -95,6 +98,27 @@ TEST(QtExecutor, ALoopTimerTicksOnTheGuiThreadUntilDisabled) {
     ASSERT_TRUE(processEventsUntil([&] { return later; }, 10s));
     EXPECT_EQ(ticks, 3);
     EXPECT_FALSE(offThread);
+}
+
+// Run in a child process: ending the event loop is what the guard does.
+TEST(GuardedApplicationDeathTest, AnExceptionEscapingAnEventIsShownAndEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setFatalErrorHandler([](const QString& what) {
+                std::fprintf(stderr, "shown: %s\n", qPrintable(what));
+            });
+            QtExecutor executor;
+            executor.post([] { throw std::runtime_error("Error open file!"); });
+            // Should the guard not end the loop, the test fails instead of hanging.
+            executor.postDelayed(20s, [] { QCoreApplication::exit(99); });
+            // A loop that would never end by itself, as the program's own.
+            const int status = QCoreApplication::exec();
+            std::fflush(stderr);
+            // Straight out: the test program's QApplication outlives this child's statics.
+            std::_Exit(status);
+        },
+        ::testing::ExitedWithCode(1), "shown: Error open file!");
 }
 
 }  // namespace

@@ -18,13 +18,14 @@ public:
         static int argc = 1;
         static char name[] = "zjig_gui_tests";
         static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
+        // The program's own application class, so its exception guard is tested too.
+        app_ = std::make_unique<GuardedApplication>(argc, argv);
         setUpApplication();
     }
     void TearDown() override { app_.reset(); }
 
 private:
-    std::unique_ptr<QApplication> app_;
+    std::unique_ptr<GuardedApplication> app_;
 };
 
 // Registered once for the whole test program (an inline variable is one
