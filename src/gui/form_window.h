@@ -10,7 +10,7 @@ namespace zjig::gui {
 
 class FormWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     FormWindow(const char* layoutName, const QString& caption, Qt::WindowFlags flags = Qt::Window);
 
     // What a close from the window manager does; without one the window hides.
@@ -19,11 +19,11 @@ public:
     // Centres the window on its screen's work area.
     void centre();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     bool centred_ = false;
 };
 

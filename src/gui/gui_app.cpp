@@ -40,7 +40,8 @@ GuiApp::GuiApp(GuiConfig config) : config_(std::move(config)) {
     addWindow<PlaceholderWindow>(*placeholderMode(names::kNuvotonJtagWindow));
 
     // Main window.
-    QObject::connect(main_->startButton(), &QPushButton::clicked, main_, [this] { startClicked(); });
+    QObject::connect(main_->startButton(), &QPushButton::clicked, main_,
+                     [this] { startClicked(); });
     QObject::connect(main_->exitButton(), &QPushButton::clicked, main_, [this] { quit(); });
     QObject::connect(main_->testConnectionButton(), &QPushButton::clicked, main_,
                      [this] { port_.showWindow(names::kTestingWindow); });
@@ -154,8 +155,8 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
         dialogShown = true;
         qWarning("%s", text.c_str());
     });
-    main_->selector()->setCurrentText(QString::fromUtf8(kModeEne.data(),
-                                                        static_cast<qsizetype>(kModeEne.size())));
+    main_->selector()->setCurrentText(
+        QString::fromUtf8(kModeEne.data(), static_cast<qsizetype>(kModeEne.size())));
     startClicked();
     processEventsUntil(
         [&] {

@@ -34,7 +34,7 @@ struct GuiConfig {
 };
 
 class GuiApp {
-public:
+  public:
     // Creates every window (hidden) on the GUI thread; a QApplication must exist.
     explicit GuiApp(GuiConfig config);
     ~GuiApp();
@@ -68,7 +68,7 @@ public:
     // with a reason.
     bool saveScreenshots(const QString& dir, QString& error);
 
-private:
+  private:
     void startClicked();
     void testConnectClicked();
     template <typename W, typename... Args>
@@ -91,7 +91,7 @@ private:
 // A QApplication that shows an exception escaping an event handler in an
 // error box and then ends the program, instead of letting it tear through Qt.
 class GuardedApplication : public QApplication {
-public:
+  public:
     GuardedApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

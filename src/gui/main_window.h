@@ -16,7 +16,7 @@ inline constexpr const char* kTestConnectionButton = "TestConnection";
 
 class MainWindow : public FormWindow {
     Q_OBJECT
-public:
+  public:
     MainWindow();
 
     QComboBox* selector() const { return selector_; }
@@ -24,7 +24,7 @@ public:
     QPushButton* exitButton() const { return exit_; }
     QPushButton* testConnectionButton() const { return testConnection_; }
 
-private:
+  private:
     QComboBox* selector_;
     QPushButton* start_;
     QPushButton* exit_;

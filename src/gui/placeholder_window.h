@@ -12,7 +12,7 @@ inline constexpr const char* kNotAvailableText =
     "This mode's controls are not available in this build.";
 
 struct PlaceholderMode {
-    const char* window;    // layout name of the window
+    const char* window;  // layout name of the window
     const char* caption;
     const char* exitName;  // layout name of its EXIT button
 };
@@ -23,11 +23,11 @@ const PlaceholderMode* placeholderMode(const char* window);
 
 class PlaceholderWindow : public FormWindow {
     Q_OBJECT
-public:
+  public:
     explicit PlaceholderWindow(const PlaceholderMode& mode);
     QPushButton* exitButton() const { return exit_; }
 
-private:
+  private:
     QPushButton* exit_;
 };
 

@@ -11,7 +11,7 @@
 namespace zjig::gui {
 
 class QtExecutor : public Executor {
-public:
+  public:
     // Must be created on the GUI thread.
     QtExecutor();
     ~QtExecutor() override;
@@ -23,7 +23,7 @@ public:
 
     bool onGuiThread() const;
 
-private:
+  private:
     // Receiver of the queued tasks: deleting it discards what is still queued.
     std::unique_ptr<QObject> context_;
 };

@@ -74,7 +74,8 @@ void QtPort::call(std::function<void()> action) {
     if (gui)
         drain();
     else if (post)
-        QMetaObject::invokeMethod(context_.get(), [this] { drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            context_.get(), [this] { drain(); }, Qt::QueuedConnection);
 }
 
 void QtPort::drain() {
@@ -126,7 +127,8 @@ std::set<std::string> QtPort::unknownNames() const {
 
 void QtPort::missing(const std::string& name) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (unknown_.insert(name).second) qWarning("window port: no control or window named %s", name.c_str());
+    if (unknown_.insert(name).second)
+        qWarning("window port: no control or window named %s", name.c_str());
 }
 
 QWidget* QtPort::findWindow(const std::string& name) const {

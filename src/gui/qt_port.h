@@ -28,10 +28,9 @@ namespace zjig::gui {
 QStringList qtNameFilters(const std::string& filter);
 
 class QtPort : public UiPort {
-public:
+  public:
     using MessageBoxHandler = std::function<void(MessageKind, const std::string&)>;
-    using FileDialogHandler =
-        std::function<std::optional<std::string>(const FileDialogSpec&)>;
+    using FileDialogHandler = std::function<std::optional<std::string>(const FileDialogSpec&)>;
 
     // Must be created on the GUI thread.
     QtPort();
@@ -58,8 +57,12 @@ public:
 
     // Replace the real dialogs (tests, screenshots). Set on the GUI thread
     // before any dialog can be asked for.
-    void setMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler_ = std::move(handler); }
-    void setFileDialogHandler(FileDialogHandler handler) { fileDialogHandler_ = std::move(handler); }
+    void setMessageBoxHandler(MessageBoxHandler handler) {
+        messageBoxHandler_ = std::move(handler);
+    }
+    void setFileDialogHandler(FileDialogHandler handler) {
+        fileDialogHandler_ = std::move(handler);
+    }
 
     // Runs every queued call now (GUI thread only).
     void flush();
@@ -78,7 +81,7 @@ public:
     QWidget* findWindow(const std::string& name) const;
     QWidget* findControl(const std::string& name) const;
 
-private:
+  private:
     struct Pending;
     void call(std::function<void()> action);
     bool onGuiThread() const;

@@ -13,13 +13,13 @@ inline constexpr const char* kTestConnectButton = "BitBtn1";
 
 class TestingWindow : public FormWindow {
     Q_OBJECT
-public:
+  public:
     TestingWindow();
 
     MemoBox* memo() const { return memo_; }
     QPushButton* testButton() const { return test_; }
 
-private:
+  private:
     MemoBox* memo_;
     QPushButton* test_;
 };

@@ -13,14 +13,14 @@ inline constexpr const char* kUpdateCaption = "Update FW for PCB2 and PCB3";
 
 class UpdateWindow : public FormWindow {
     Q_OBJECT
-public:
+  public:
     UpdateWindow();
 
     MemoBox* memo() const { return memo_; }
     ColorGauge* gauge() const { return gauge_; }
     QPushButton* exitButton() const { return exit_; }
 
-private:
+  private:
     MemoBox* memo_;
     ColorGauge* gauge_;
     QPushButton* exit_;

@@ -1,10 +1,10 @@
 #include "gui/widgets.h"
 
 #include <QPalette>
-#include <algorithm>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace zjig::gui {
 
@@ -80,7 +80,9 @@ void ColorGauge::setBarColor(const QColor& colour) {
     setPalette(p);
 }
 
-QColor ColorGauge::barColor() const { return palette().color(QPalette::Active, QPalette::Highlight); }
+QColor ColorGauge::barColor() const {
+    return palette().color(QPalette::Active, QPalette::Highlight);
+}
 
 void setBackground(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();

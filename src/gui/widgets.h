@@ -21,14 +21,14 @@ inline constexpr Rgb kNavy{0, 0, 128};
 // scrolls it to the end so the latest message is in view.
 class MemoBox : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit MemoBox(const QString& objectName, QWidget* parent = nullptr);
     void appendLine(const QString& line);
     void clearLines();
     // The lines shown, in order (an empty memo has none).
     QStringList lines() const;
 
-private:
+  private:
     // An empty first line leaves the document looking empty; the count tells.
     int lineCount_ = 0;
 };
@@ -37,7 +37,7 @@ private:
 // kept within 0..maximum, as the fixture's operations expect of a gauge.
 class ColorGauge : public QProgressBar {
     Q_OBJECT
-public:
+  public:
     explicit ColorGauge(const QString& objectName, QWidget* parent = nullptr);
     void setGaugeMax(int maximum);
     void setProgress(int progress);

@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-
 namespace zjig::gui {
 
 using namespace kb90;
@@ -109,11 +108,14 @@ Kb901xWindow::Kb901xWindow(Kb901xSession& session)
 
     // Events, as the session names them. Only a user's choice in a list is
     // an event; the session filling or resetting a list is not.
-    connect(motherboards_, &QComboBox::activated, this,
-            [this](int index) { session_.ComboBox_KB901XSelect(motherboards_->itemText(index).toStdString()); });
-    connect(cables_, &QComboBox::activated, this,
-            [this](int index) { session_.ComboBox_KB901X_FFCSelect(cables_->itemText(index).toStdString()); });
-    connect(pin1_, &QCheckBox::clicked, this, [this](bool ticked) { session_.CheckBox_KB901XClick(ticked); });
+    connect(motherboards_, &QComboBox::activated, this, [this](int index) {
+        session_.ComboBox_KB901XSelect(motherboards_->itemText(index).toStdString());
+    });
+    connect(cables_, &QComboBox::activated, this, [this](int index) {
+        session_.ComboBox_KB901X_FFCSelect(cables_->itemText(index).toStdString());
+    });
+    connect(pin1_, &QCheckBox::clicked, this,
+            [this](bool ticked) { session_.CheckBox_KB901XClick(ticked); });
     connect(apply_, &QPushButton::clicked, this, [this] { session_.SpeedButton1Click(); });
     connect(read_, &QPushButton::clicked, this, [this] { session_.KB901X_READClick(); });
     connect(write_, &QPushButton::clicked, this, [this] { session_.KB901X_WRITEClick(); });

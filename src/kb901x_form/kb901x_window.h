@@ -19,7 +19,7 @@ namespace zjig::gui {
 
 class Kb901xWindow : public FormWindow {
     Q_OBJECT
-public:
+  public:
     explicit Kb901xWindow(Kb901xSession& session);
 
     // Asked when the window is closed from the window manager while a read or
@@ -38,7 +38,7 @@ public:
     MemoBox* memo() const { return memo_; }
     ColorGauge* gauge() const { return gauge_; }
 
-private:
+  private:
     void closeRequested();
 
     Kb901xSession& session_;

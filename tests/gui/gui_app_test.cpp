@@ -1,5 +1,7 @@
 // The desktop program's wiring: its windows, their controls and captions,
 // and presses that reach the shell and the ENE session, on the simulated JIG.
+#include "gui/gui_app.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
@@ -13,7 +15,6 @@
 #include "app/modes.h"
 #include "app/names.h"
 #include "gui/event_wait.h"
-#include "gui/gui_app.h"
 #include "jiglink/backends/backends.h"
 #include "qt_test_app.h"
 
@@ -35,7 +36,7 @@ std::string readFile(const fs::path& path) {
 }
 
 class GuiAppTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/zjig_gui_test_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -230,9 +231,8 @@ TEST_F(GuiAppTest, UpdateWindowShowsAFailedUpdateAndItsExitHidesIt) {
 
     app->mainWindow().selector()->setCurrentText(text(kModeMec));
     app->mainWindow().startButton()->click();
-    ASSERT_TRUE(waitFor([&] {
-        return update.exitButton()->isEnabled() && !app->shell().updateRunning();
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return update.exitButton()->isEnabled() && !app->shell().updateRunning(); }));
     EXPECT_TRUE(update.isVisible());
     EXPECT_TRUE(update.memo()->lines().contains("User select -> MEC jtag"));
     EXPECT_FALSE(window(names::kMecWindow)->isVisible());
@@ -272,9 +272,8 @@ TEST_F(GuiAppTest, EneWindowControlsWithoutADatabase) {
     startApp({"jig3"});
     Kb901xWindow& ene = app->eneWindow();
     EXPECT_EQ(ene.helpGroup()->title(), " Help for FFC cable connection  ");
-    for (QWidget* inGroup : std::initializer_list<QWidget*>{ene.motherboards(), ene.cables(),
-                                                            ene.pin1Box(), ene.applyButton(),
-                                                            ene.resultLabel()})
+    for (QWidget* inGroup : std::initializer_list<QWidget*>{
+             ene.motherboards(), ene.cables(), ene.pin1Box(), ene.applyButton(), ene.resultLabel()})
         EXPECT_TRUE(ene.helpGroup()->isAncestorOf(inGroup)) << inGroup->objectName().toStdString();
     EXPECT_EQ(ene.motherboards()->placeholderText(), "Select MB");
     EXPECT_EQ(ene.motherboards()->maxVisibleItems(), 20);
@@ -303,8 +302,9 @@ TEST_F(GuiAppTest, EneWindowControlsWithoutADatabase) {
 }
 
 TEST_F(GuiAppTest, EneListChoicesReachTheSession) {
-    writeDatabase("LA-1234P KSO3=12 KSI4=5 KSI5=6 KSI6=7 KSI7=8\n"
-                  "X KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13\n");
+    writeDatabase(
+        "LA-1234P KSO3=12 KSI4=5 KSI5=6 KSI6=7 KSI7=8\n"
+        "X KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13\n");
     startApp({"jig3"});
     Kb901xWindow& ene = app->eneWindow();
     ASSERT_TRUE(ene.motherboards()->isEnabled());
@@ -343,14 +343,16 @@ TEST_F(GuiAppTest, EneReadThroughTheWindow) {
     answers.push_back(image.string());
     ene.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return app->eneSession().lastOperationSucceeded().has_value(); }));
-    ASSERT_TRUE(waitFor([&] { return !app->eneSession().busy() && ene.writeButton()->isEnabled(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return !app->eneSession().busy() && ene.writeButton()->isEnabled(); }));
     EXPECT_EQ(app->eneSession().lastOperationSucceeded(), std::optional<bool>(true));
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].dialog, "SaveDialog_KB90");
     EXPECT_TRUE(dialogs[0].save);
     EXPECT_TRUE(dialogs[0].confirmOverwrite);
     EXPECT_EQ(fs::file_size(image), 131072u);
-    ASSERT_TRUE(waitFor([&] { return ene.memo()->lines().contains("Reading completed successfully."); }));
+    ASSERT_TRUE(
+        waitFor([&] { return ene.memo()->lines().contains("Reading completed successfully."); }));
     EXPECT_EQ(ene.gauge()->value(), ene.gauge()->maximum());
     EXPECT_TRUE(ene.exitButton()->isEnabled());
     EXPECT_TRUE(app->port().unknownNames().empty());
@@ -359,7 +361,7 @@ TEST_F(GuiAppTest, EneReadThroughTheWindow) {
 // A JIG that stops sending after a few blocks keeps a read running until the
 // operation is stopped (the user's time-out is far away).
 class EneStalledReadTest : public GuiAppTest {
-protected:
+  protected:
     void SetUp() override {
         GuiAppTest::SetUp();
         startApp({"jig3,ene-stall=3"}, std::chrono::minutes(10));

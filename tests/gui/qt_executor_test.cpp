@@ -1,18 +1,19 @@
 // The window thread: tasks from any thread run on the GUI thread in order;
 // delayed tasks wait their delay; the shell's timers run on it.
+#include "gui/qt_executor.h"
+
 #include <gtest/gtest.h>
 
 #include <QThread>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
-#include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "app/loop_timer.h"
 #include "gui/event_wait.h"
-#include "gui/qt_executor.h"
 #include "qt_test_app.h"
 
 namespace zjig::gui {
@@ -105,9 +106,8 @@ TEST(GuardedApplicationDeathTest, AnExceptionEscapingAnEventIsShownAndEndsThePro
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            setFatalErrorHandler([](const QString& what) {
-                std::fprintf(stderr, "shown: %s\n", qPrintable(what));
-            });
+            setFatalErrorHandler(
+                [](const QString& what) { std::fprintf(stderr, "shown: %s\n", qPrintable(what)); });
             QtExecutor executor;
             executor.post([] { throw std::runtime_error("Error open file!"); });
             // Should the guard not end the loop, the test fails instead of hanging.

@@ -1,5 +1,7 @@
 // The window port: calls from any thread reach the widgets on the GUI thread
 // in the order they were made; dialogs block their caller until answered.
+#include "gui/qt_port.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -14,7 +16,6 @@
 
 #include "gui/event_wait.h"
 #include "gui/form_window.h"
-#include "gui/qt_port.h"
 #include "gui/widgets.h"
 #include "qt_test_app.h"
 
@@ -43,7 +44,7 @@ TEST(QtNameFilters, ConvertsPairsOfDescriptionAndPattern) {
 
 // One window with one control of each kind the port drives.
 class QtPortTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window = std::make_unique<FormWindow>("TTestForm", QStringLiteral("Test form"));
         memo = new MemoBox(QStringLiteral("Memo1"), window.get());
@@ -130,7 +131,8 @@ TEST_F(QtPortTest, AFileDialogAskedByAWorkerBlocksItUntilAnswered) {
         return std::string("/tmp/chosen.bin");
     });
 
-    FileDialogSpec save{"SaveDialog_X", true, "Save file", "BIN (*.bin)|*.bin", ".bin", "Noname", true};
+    FileDialogSpec save{"SaveDialog_X", true,     "Save file", "BIN (*.bin)|*.bin",
+                        ".bin",         "Noname", true};
     FileDialogSpec open{"OpenDialog_X", false, "Read file", "BIN (*.bin)|*.bin", "", "", false};
     std::optional<std::string> saveAnswer{"unset"}, openAnswer{"unset"};
     std::thread worker([&] {
