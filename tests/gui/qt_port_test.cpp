@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
 #include <future>
@@ -202,6 +207,69 @@ TEST_F(QtPortTest, ClosingThePortReleasesAWorkerWaitingForADialog) {
     port.appendLine("Memo1", "after close");
     EXPECT_TRUE(memo->lines().isEmpty());
     EXPECT_FALSE(handlerRan);
+}
+
+// The real dialogs, answered by a timer once they are up.
+TEST_F(QtPortTest, FileDialogsTakeTheirTitleFilterSuffixAndInitialName) {
+    const std::string chosen = (QDir::tempPath() + "/zjig_port_dialog.bin").toStdString();
+    struct Seen {
+        QString title, suffix;
+        QStringList filters;
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        bool confirmsOverwrite = false;
+        QString initialFile;
+    };
+    std::vector<Seen> seen;
+    auto answerNextDialog = [&](bool accept) {
+        QTimer::singleShot(0, [&, accept] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            const QStringList files = dialog->selectedFiles();
+            seen.push_back({dialog->windowTitle(), dialog->defaultSuffix(), dialog->nameFilters(),
+                            dialog->acceptMode(),
+                            !dialog->testOption(QFileDialog::DontConfirmOverwrite),
+                            files.isEmpty() ? QString() : QFileInfo(files.first()).fileName()});
+            if (!accept) return dialog->reject();
+            dialog->selectFile(QString::fromStdString(chosen));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    // Whatever happens, no dialog stays up for ever.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* w = QApplication::activeModalWidget()) w->close();
+    });
+    guard.start(10000);
+
+    FileDialogSpec save;
+    save.dialog = "SaveDialog_KB90";
+    save.save = true;
+    save.title = "Save file";
+    save.filter = "BIN file KB90XX (*.bin)|*.bin";
+    save.defaultExt = ".bin";
+    save.initialName = "Noname";
+    save.confirmOverwrite = true;
+    answerNextDialog(true);
+    EXPECT_EQ(port.fileDialog(save), std::optional<std::string>(chosen));
+
+    FileDialogSpec open;
+    open.dialog = "OpenDialog_KB90";
+    open.title = "Read file";
+    open.filter = "BIN file KB90XX (*.bin)|*.bin|other|*.*";
+    answerNextDialog(false);
+    EXPECT_EQ(port.fileDialog(open), std::nullopt);
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].title, "Save file");
+    EXPECT_EQ(seen[0].mode, QFileDialog::AcceptSave);
+    EXPECT_EQ(seen[0].suffix, "bin");
+    EXPECT_EQ(seen[0].filters, QStringList{"BIN file KB90XX (*.bin)"});
+    EXPECT_TRUE(seen[0].confirmsOverwrite);
+    // The initial name, with the default extension it would be saved with.
+    EXPECT_EQ(seen[0].initialFile, "Noname.bin");
+    EXPECT_EQ(seen[1].title, "Read file");
+    EXPECT_EQ(seen[1].mode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(seen[1].filters, (QStringList{"BIN file KB90XX (*.bin)", "other (*)"}));
 }
 
 TEST_F(QtPortTest, ListsShowAChoiceOrTheirPrompt) {
