@@ -1,6 +1,7 @@
 #include "gui/gui_app.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
 
@@ -158,8 +159,17 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
     main_->selector()->setCurrentText(
         QString::fromUtf8(kModeEne.data(), static_cast<qsizetype>(kModeEne.size())));
     startClicked();
+    // An update that runs long enough (a second-generation upload over a
+    // real-speed link) is caught half-way, memo and gauge on the move.
+    bool uploadShot = false;
     processEventsUntil(
         [&] {
+            const ColorGauge* g = update_->gauge();
+            if (!uploadShot && update_->isVisible() && g->maximum() > 0 &&
+                g->value() > g->maximum() / 3 && g->value() < g->maximum()) {
+                uploadShot = true;
+                if (!save(update_, "update_window_uploading.png")) return true;
+            }
             if (eneWindow_->isVisible()) return true;
             // Otherwise wait for the start to have ended: no update running,
             // no mode window about to open, and its outcome on screen.
@@ -167,8 +177,25 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
             return ended && (dialogShown || update_->exitButton()->isEnabled());
         },
         std::chrono::seconds(60));
+    if (!error.isEmpty()) return false;
+    if (!save(eneWindow_, "ene_window.png") || !save(update_, "update_window.png")) return false;
+
+    // A read in the ENE window, caught half-way, into a file removed afterwards.
+    if (eneWindow_->isVisible()) {
+        const std::string dump = QDir(dir).filePath(QStringLiteral("reading.bin")).toStdString();
+        port_.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
+        ene_->KB901X_READClick();
+        const ColorGauge* g = eneWindow_->gauge();
+        processEventsUntil([&] { return !ene_->busy() || g->value() > g->maximum() / 3; },
+                           std::chrono::seconds(60));
+        const bool saved = !ene_->busy() || save(eneWindow_, "ene_window_reading.png");
+        processEventsUntil([&] { return !ene_->busy(); }, std::chrono::seconds(60));
+        port_.setFileDialogHandler(nullptr);
+        QFile::remove(QString::fromStdString(dump));
+        if (!saved) return false;
+    }
     port_.setMessageBoxHandler(nullptr);
-    return save(eneWindow_, "ene_window.png") && save(update_, "update_window.png");
+    return true;
 }
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
