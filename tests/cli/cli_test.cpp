@@ -11,54 +11,17 @@
 #include <atomic>
 #include <thread>
 
-#include "cli/runtime.h"
-#include "support/temp_dir.h"
+#include "cli/cli_harness.h"
 
 namespace zjig {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-std::string readAll(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    return text;
-}
-
 // Runs zjig in a temporary current directory.
-class CliTest : public ::testing::Test {
+class CliTest : public test::CliFixture {
 protected:
-    void SetUp() override {
-        char buf[4096];
-        ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
-        oldCwd_ = buf;
-        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-    }
-    void TearDown() override { ASSERT_EQ(chdir(oldCwd_.c_str()), 0); }
-
-    Result zjig(std::vector<std::string> args) {
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Result r;
-        r.code = cli::runCli(args, out, err);
-        r.out = readAll(out);
-        r.err = readAll(err);
-        return r;
-    }
     std::vector<std::string> runLog() { return test::crlfLines(test::readFile("Start_log.txt")); }
-
-    test::TempDir dir_;
-    std::string oldCwd_;
 };
 
 std::vector<std::string> after(const std::vector<std::string>& lines, size_t from) {
@@ -117,12 +80,7 @@ TEST_F(CliTest, UsageErrors) {
 TEST_F(CliTest, TestConnectPrintsEveryDevice) {
     auto r = zjig({"--port", "sim:silent", "--port", "sim:jig3", "test-connect"});
     ASSERT_EQ(r.code, 0) << r.err;
-    const auto lines = test::crlfLines([&] {
-        std::string t = r.out;
-        std::string crlf;
-        for (char c : t) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
-        return crlf;
-    }());
+    const auto lines = test::outputLines(r.out);
     ASSERT_EQ(lines.size(), 10u) << r.out;
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[1], "Number of VCOM ports found on the machine: 2");

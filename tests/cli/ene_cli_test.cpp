@@ -8,39 +8,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/runtime.h"
-#include "support/temp_dir.h"
+#include "cli/cli_harness.h"
 
 namespace zjig {
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-std::string drain(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    return text;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-bool hasLine(const std::string& text, const std::string& line) {
-    const auto all = lines(text);
-    return std::find(all.begin(), all.end(), line) != all.end();
-}
+using test::hasLine;
 
 std::string image(size_t size, int seed) {
     std::string bytes(size, '\0');
@@ -58,40 +31,23 @@ constexpr const char* kDatabase =
     "ZTB-400 demo board  KSO3=20 KSI4=21 KSI5=22 KSI6=23 KSI7=24\r\n";
 
 // Runs zjig in a temporary current directory holding the database.
-class EneCli : public ::testing::Test {
+class EneCli : public test::CliFixture {
 protected:
     void SetUp() override {
-        char buf[4096];
-        ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
-        oldCwd_ = buf;
-        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+        CliFixture::SetUp();
         test::writeFile("MB connection ENE.txt", kDatabase);
-    }
-    void TearDown() override { ASSERT_EQ(chdir(oldCwd_.c_str()), 0); }
-
-    Result zjig(std::vector<std::string> args) {
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Result r;
-        r.code = cli::runCli(args, out, err);
-        r.out = drain(out);
-        r.err = drain(err);
-        return r;
     }
     // The simulated JIG's memory kept between runs, one folder per generation.
     std::string state(const std::string& generation) const {
         return "state=" + dir_.file("jig state " + generation);
     }
-
-    test::TempDir dir_;
-    std::string oldCwd_;
 };
 
 TEST_F(EneCli, ReadPrintsTheMemoAndSavesTheFlash) {
     auto r = zjig({"--port", "sim:jig3", "ene", "read", "dump.bin"});
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_EQ(test::readFile("dump.bin").size(), kFlash);
-    const auto out = lines(r.out);
+    const auto out = test::outputLines(r.out);
     ASSERT_GE(out.size(), 4u);
     EXPECT_EQ(out.front(), "Number of VCOM ports found on the machine: 1");
     EXPECT_EQ(out[out.size() - 2], "Reading completed successfully.");
@@ -134,7 +90,7 @@ TEST_F(EneCli, ApplyAndReadThroughTheCableInOneSession) {
                       "--ffc", "18", "--mirrored"});
     EXPECT_EQ(read.code, 0) << read.out << read.err;
     EXPECT_EQ(test::readFile("dump.bin").size(), kFlash);
-    const auto out = lines(read.out);
+    const auto out = test::outputLines(read.out);
     EXPECT_EQ(std::count(out.begin(), out.end(), "Version FW -> M328_EPM240_v16  "), 2)
         << "the apply's and the read's connection each identify the JIG cleanly";
 

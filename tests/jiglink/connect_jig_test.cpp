@@ -8,14 +8,9 @@
 namespace zjig {
 namespace {
 
-using test::bytesOf;
+using test::answering;
 using test::FakeDeviceScript;
 
-FakeDeviceScript answering(const std::string& text) {
-    FakeDeviceScript s;
-    s.identity = bytesOf(text);
-    return s;
-}
 FakeDeviceScript silent() { return FakeDeviceScript{}; }
 
 struct Run {

@@ -60,4 +60,11 @@ inline std::vector<uint8_t> bytesOf(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// A device that answers 'B' with `identity`.
+inline FakeDeviceScript answering(const std::string& identity) {
+    FakeDeviceScript s;
+    s.identity = bytesOf(identity);
+    return s;
+}
+
 }  // namespace zjig::test
