@@ -1,16 +1,11 @@
 #include "jiglink/connection_test.h"
 
-#include <cstdio>
-
+#include "app/hex_text.h"
 #include "app/names.h"
 
 namespace zjig {
 
-std::string driverVersionText(uint32_t version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X", version);
-    return text;
-}
+std::string driverVersionText(uint32_t version) { return upperHex(version, 2); }
 
 void ConnectionTest::BitBtn1Click() {
     auto say = [&](const std::string& line) { ui_.appendLine(names::kTestMemo, line); };

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "app/clock_text.h"
+#include "app/hex_text.h"
 #include "jiglink/identity.h"
 #include "kb901x_form/kb901x_checksum.h"
 #include "kb901x_form/kb901x_commands.h"
@@ -40,12 +41,6 @@ const char* cpldStepName(CpldStep step) {
 enum class Tag { NONE, Reading, Writing };
 
 constexpr int kGaugeStep = kGaugeMax / kBlockCount;
-
-std::string hex(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
 
 FileDialogSpec saveDialogSpec() {
     FileDialogSpec spec;
@@ -545,8 +540,8 @@ struct Kb901xSession::State {
     bool verifyBySum() {
         say("Writing is completed successfully.");
         say(kStars);
-        say("SUMM of data from a file  -> " + hex(fileSum.sum, 4));
-        say("CRC16 of data from a file -> " + hex(fileSum.crc, 4));
+        say("SUMM of data from a file  -> " + upperHex(fileSum.sum, 4));
+        say("CRC16 of data from a file -> " + upperHex(fileSum.crc, 4));
         say(kStars);
         ui.setGaugeProgress(kGauge, 0);
         ui.setColor(kGauge, kYellow);
@@ -569,8 +564,8 @@ struct Kb901xSession::State {
             if (r != WaitResult::Ok) return abortVerify("Flash sum", r);
             byte = link.data()[0];
         }
-        say("SUMM FLASH KB90XX -> " + hex(b[1], 2) + hex(b[0], 2));
-        say("CRC16 FLASH KB90XX-> " + hex(b[3], 2) + hex(b[2], 2));
+        say("SUMM FLASH KB90XX -> " + upperHex(b[1], 2) + upperHex(b[0], 2));
+        say("CRC16 FLASH KB90XX-> " + upperHex(b[3], 2) + upperHex(b[2], 2));
         const uint16_t flashSum = static_cast<uint16_t>(b[1] << 8 | b[0]);
         const uint16_t flashCrc = static_cast<uint16_t>(b[3] << 8 | b[2]);
         if (flashSum == fileSum.sum && flashCrc == fileSum.crc) {

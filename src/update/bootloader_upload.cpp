@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/hex_text.h"
 #include "app/names.h"
 #include "app/shell.h"
 #include "app/ui_port.h"
@@ -47,12 +48,6 @@ constexpr ModeFamily kModeFamilies[] = {
 
 void memoLine(UiPort& ui, const std::string& line) { ui.appendLine(names::kMemoUpdate, line); }
 
-std::string hex4(unsigned value) {
-    return {NibbleToHex(static_cast<uint8_t>(value >> 12)),
-            NibbleToHex(static_cast<uint8_t>(value >> 8)),
-            NibbleToHex(static_cast<uint8_t>(value >> 4)),
-            NibbleToHex(static_cast<uint8_t>(value))};
-}
 
 // Waits for at least `count` answer bytes and reads all that are queued.
 WaitResult takeAnswer(JigLink& link, uint32_t count) {
@@ -125,12 +120,7 @@ WaitResult SendHexLine(JigLink& link, const FirmwareImage& image, unsigned addre
 }
 
 void HexDumpToMemo(UiPort& ui, const uint8_t* bytes, size_t count) {
-    std::string line;
-    for (size_t i = 0; i < count; ++i) {
-        line += NibbleToHex(static_cast<uint8_t>(bytes[i] >> 4));
-        line += NibbleToHex(bytes[i]);
-    }
-    memoLine(ui, line);
+    memoLine(ui, upperHexBytes(bytes, count));
 }
 
 bool IsLineRefused(const uint8_t* answer, size_t count) {
@@ -152,7 +142,7 @@ std::string UploadFirmwareImage(UiPort& ui, JigLink& link, const FirmwareImage& 
         if (r == WaitResult::Ok) r = collectLineAnswer(link, answer);
         if (r != WaitResult::Ok || IsLineRefused(answer.data(), answer.size())) {
             if (r != WaitResult::Ok && r != WaitResult::Overflow)
-                memoLine(ui, noAnswerLine("the line " + hex4(address), r));
+                memoLine(ui, noAnswerLine("the line " + upperHex(address, 4), r));
             memoLine(ui, kResultUpgradeError);
             return kResultUpgradeError;
         }

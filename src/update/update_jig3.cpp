@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/clock_text.h"
+#include "app/hex_text.h"
 #include "app/names.h"
 #include "app/shell.h"
 #include "app/ui_port.h"
@@ -36,13 +37,8 @@ constexpr const char* kProtocolErrorAck = "ERROR protocol! Update stopped.(+)";
 
 // "56xx53 xxxxxxxx": the answer in hex, a space before the fourth byte.
 std::string wakeAnswerHex(const uint8_t* bytes, size_t n) {
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        if (i == 3) text += ' ';
-        text += NibbleToHex(static_cast<uint8_t>(bytes[i] >> 4));
-        text += NibbleToHex(bytes[i]);
-    }
-    return text;
+    if (n <= 3) return upperHexBytes(bytes, n);
+    return upperHexBytes(bytes, 3) + ' ' + upperHexBytes(bytes + 3, n - 3);
 }
 
 // Reads the whole firmware file; an image of exactly the maximum size still
