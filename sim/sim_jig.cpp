@@ -224,6 +224,23 @@ bool SimJig::setEneFlash(const std::vector<uint8_t>& bytes) {
     return true;
 }
 
+std::vector<uint8_t> SimJig::targetMemory(const std::string& target) const {
+    for (const auto& t : impl_->targets)
+        if (target == t->name()) return t->saveState();
+    return {};
+}
+
+bool SimJig::setTargetMemory(const std::string& target, const std::vector<uint8_t>& bytes) {
+    for (const auto& t : impl_->targets) {
+        if (target != t->name()) continue;
+        std::string error;
+        if (!t->loadState(bytes, error)) return false;
+        impl_->saveState();
+        return true;
+    }
+    return false;
+}
+
 std::array<uint8_t, 256> SimJig::cpldRegisters() const { return impl_->cpld_.registers(); }
 bool SimJig::cpldWireMode() const { return impl_->cpld_.wireMode(); }
 

@@ -98,6 +98,13 @@ class SimJig {
     std::vector<uint8_t> eneFlash() const;
     bool setEneFlash(const std::vector<uint8_t>& bytes);
 
+    // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
+    // of it. Empty for an unknown name. setTargetMemory refuses what the
+    // target's state file would refuse; a set memory is saved like a
+    // completed change.
+    std::vector<uint8_t> targetMemory(const std::string& target) const;
+    bool setTargetMemory(const std::string& target, const std::vector<uint8_t>& bytes);
+
     // Third-generation CPLD: all 256 register values, and whether it is in
     // wire mode (after 'S' 'R' and at power on, until the next 'S' 'W').
     std::array<uint8_t, 256> cpldRegisters() const;

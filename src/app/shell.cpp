@@ -1,8 +1,8 @@
 #include "app/shell.h"
 
-#include "app/clock_text.h"
-#include "app/modes.h"
-#include "app/names.h"
+#include "base/clock_text.h"
+#include "base/modes.h"
+#include "base/names.h"
 #include "jiglink/identity.h"
 
 namespace zjig {
@@ -102,9 +102,28 @@ void Shell::startUpdateThread() {
     updateCancel_ = false;
     updateRunning_ = true;
     updateThread_ = std::thread([this] {
-        RunUpdateThread(*this);
+        UpdateHost host = updateHost();
+        RunUpdateThread(host);
         updateRunning_ = false;
     });
+}
+
+UpdateHost Shell::updateHost() {
+    return UpdateHost{ui_,
+                      link_,
+                      runLog_,
+                      config_.env,
+                      config_.firmwareDir,
+                      identity(),
+                      selectedText(),
+                      timerRun_,
+                      timer5Sec_,
+                      timerMsg_,
+                      resetWait_,
+                      updateCancel_,
+                      [this] {
+                          if (onUpdateFailed) onUpdateFailed();
+                      }};
 }
 
 void Shell::DetectJig(const std::string& closeMode) {
@@ -136,7 +155,8 @@ void Shell::DetectJig(const std::string& closeMode) {
         }
         runLog_.append("FT_Open OK");
         if (ftOk(link_.getDriverVersion()))
-            runLog_.append("FT_GetDriverVersion OK    (" + std::to_string(link_.driverVersion) + ")");
+            runLog_.append("FT_GetDriverVersion OK    (" + std::to_string(link_.driverVersion) +
+                           ")");
         else
             runLog_.append("Error FT_GetDriverVersion");
         logResult(link_.reset(), "FT_ResetDevice OK", "Error FT_ResetDevice");

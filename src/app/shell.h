@@ -9,11 +9,12 @@
 #include <string>
 #include <thread>
 
-#include "app/executor.h"
-#include "app/loop_timer.h"
-#include "app/run_log.h"
-#include "app/ui_port.h"
+#include "base/executor.h"
+#include "base/loop_timer.h"
+#include "base/run_log.h"
+#include "base/ui_port.h"
 #include "jiglink/jig_link.h"
+#include "update/update_host.h"
 
 namespace zjig {
 
@@ -29,7 +30,7 @@ struct ShellConfig {
 };
 
 class Shell {
-public:
+  public:
     Shell(ShellConfig config, UiPort& ui, Executor& windowThread);
     ~Shell();  // stops and joins the update thread
 
@@ -63,6 +64,8 @@ public:
     std::atomic<bool>& updateCancel() { return updateCancel_; }
 
     bool updateRunning() const { return updateRunning_.load(); }
+    // What the update thread is handed: the shell's link, port, log and timers.
+    UpdateHost updateHost();
     // Joins an update thread that has ended (or waits for a running one).
     void joinUpdate();
 
@@ -71,7 +74,7 @@ public:
     // Called (from the update thread) when an update has ended without success.
     std::function<void()> onUpdateFailed;
 
-private:
+  private:
     void startUpdateThread();
 
     ShellConfig config_;
@@ -90,9 +93,5 @@ private:
     LoopTimer timer5Sec_;
     LoopTimer timerMsg_;
 };
-
-// The update thread's whole run (second- and third-generation paths).
-// Provided by the firmware update subsystem.
-void RunUpdateThread(Shell& shell);
 
 }  // namespace zjig

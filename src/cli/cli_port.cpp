@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "base/display_text.h"
+
 namespace zjig::cli {
 
 CliPort::CliPort(std::FILE* out, std::FILE* err) : out_(out), err_(err) {
@@ -41,7 +43,10 @@ void CliPort::appendLine(const std::string& memo, const std::string& line) {
         std::fputs("\r\033[K", err_);
         std::fflush(err_);
     }
-    std::fputs(line.c_str(), out_);
+    // Memo lines carry no control bytes of their own; text taken from files
+    // is shown escaped rather than sent raw to the terminal.
+    const std::string shown = displayText(line);
+    std::fwrite(shown.data(), 1, shown.size(), out_);
     std::fputs("\n", out_);
     std::fflush(out_);
     if (progressShown_) drawProgressLocked();
@@ -108,7 +113,16 @@ void CliPort::hideWindow(const std::string& window) {
 void CliPort::messageBox(MessageKind kind, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (progressShown_) std::fputs("\r\033[K", err_);
-    std::fprintf(err_, "%s: %s\n", kind == MessageKind::Error ? "error" : "warning", text.c_str());
+    // One prefixed line per line of the dialog, control bytes escaped.
+    const char* prefix = kind == MessageKind::Error ? "error" : "warning";
+    size_t from = 0;
+    while (true) {
+        const size_t end = text.find('\n', from);
+        const std::string line = displayText(std::string_view(text).substr(from, end - from));
+        std::fprintf(err_, "%s: %s\n", prefix, line.c_str());
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
     std::fflush(err_);
     if (kind == MessageKind::Error) ++errors_;
     if (progressShown_) drawProgressLocked();

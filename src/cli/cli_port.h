@@ -12,12 +12,12 @@
 #include <set>
 #include <string>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 
 namespace zjig::cli {
 
 class CliPort : public UiPort {
-public:
+  public:
     CliPort(std::FILE* out = stdout, std::FILE* err = stderr);
 
     // The memos whose lines are the command's output.
@@ -49,7 +49,7 @@ public:
     // Ends a progress bar line so the next output starts on a fresh line.
     void finishProgress();
 
-private:
+  private:
     void drawProgressLocked();
 
     mutable std::mutex mutex_;

@@ -1,9 +1,9 @@
 // zjig start MODE and zjig test-connect.
 #include <CLI/CLI.hpp>
 
-#include "app/modes.h"
-#include "app/names.h"
 #include "app/shell.h"
+#include "base/modes.h"
+#include "base/names.h"
 #include "cli/runtime.h"
 #include "jiglink/connection_test.h"
 #include "jiglink/identity.h"
@@ -30,7 +30,7 @@ int runStart(Runtime& rt, const std::string& mode) {
 
     ShellConfig config;
     config.env = rt.env;
-    config.firmwareDir = firmwareFolder(rt.options);
+    config.firmwareDir = frontend::firmwareFolder(rt.options);
     Shell shell(config, port, rt.loop);
     bool modeShown = false;
     bool pressed = false;
@@ -41,8 +41,7 @@ int runStart(Runtime& rt, const std::string& mode) {
     });
     auto finished = [&] {
         if (interrupted() && shell.updateRunning()) shell.updateCancel() = true;
-        return modeShown ||
-               (pressed && !shell.updateRunning() && !shell.timerRun().enabled());
+        return modeShown || (pressed && !shell.updateRunning() && !shell.timerRun().enabled());
     };
     runLoopUntil(rt, finished, kStartGuard);
     shell.updateCancel() = true;
@@ -70,8 +69,8 @@ void addStartCommands(CLI::App& app, Runtime& rt) {
     start->add_option("MODE", *mode, "The mode text, e.g. \"ENE KB90XX\"")->required();
     start->callback([&rt, mode] { rt.action = [&rt, mode] { return runStart(rt, *mode); }; });
 
-    auto* test = app.add_subcommand(
-        "test-connect", "Visit every attached JIG: driver version and identity");
+    auto* test =
+        app.add_subcommand("test-connect", "Visit every attached JIG: driver version and identity");
     test->callback([&rt] { rt.action = [&rt] { return runTestConnect(rt); }; });
 }
 

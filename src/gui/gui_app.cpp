@@ -5,49 +5,92 @@
 #include <QMessageBox>
 #include <QPixmap>
 
-#include "app/modes.h"
-#include "app/names.h"
+#include "app/mode_registry.h"
+#include "base/modes.h"
+#include "base/names.h"
 #include "gui/event_wait.h"
+#include "gui/mode_windows.h"
+#include "gui/placeholder_window.h"
 
 namespace zjig::gui {
 
-template <typename W, typename... Args>
-W* GuiApp::addWindow(Args&&... args) {
-    auto window = std::make_unique<W>(std::forward<Args>(args)...);
-    W* raw = window.get();
-    port_.addWindow(raw);
+namespace {
+// The two windows that are not modes come at fixed places among them: the
+// connection test window after this mode's window, the update window after that one's.
+constexpr const char* kTestingAfter = names::kKeyboardWindow;
+constexpr const char* kUpdateAfter = names::kNpceWindow;
+}  // namespace
+
+void GuiApp::addWindow(std::unique_ptr<FormWindow> window) {
+    port_.addWindow(window.get());
     windows_.push_back(std::move(window));
-    return raw;
+}
+
+void GuiApp::addMode(const ModeInfo& info) {
+    ModeContext context;
+    context.env = config_.env;
+    context.ui = &port_;
+    context.windowThread = &executor_;
+    context.firmwareDir = config_.firmwareDir;
+    context.dataDir = config_.dataDir;
+    Mode mode{&info, makeModeSession(info, context), nullptr};
+    auto window = makeModeWindow(info, mode.session.get());
+    mode.window = window.get();
+    addWindow(std::move(window));
+    if (mode.session) {
+        mode.session->FormCreate();
+    } else if (auto* placeholder = dynamic_cast<PlaceholderWindow*>(mode.window)) {
+        // A mode without its controls yet: EXIT goes back to the main window.
+        const std::string name = info.window;
+        auto leave = [this, name] {
+            port_.showWindow(names::kMainWindow);
+            port_.hideWindow(name);
+        };
+        QObject::connect(placeholder->exitButton(), &QPushButton::clicked, placeholder, leave);
+        placeholder->onCloseRequest = leave;
+    }
+    modes_.push_back(std::move(mode));
 }
 
 GuiApp::GuiApp(GuiConfig config) : config_(std::move(config)) {
     onQuit = [] { QCoreApplication::quit(); };
+    confirmStopUpdate = [this] {
+        return QMessageBox::question(
+                   main_, main_->windowTitle(),
+                   QStringLiteral("The JIG firmware update is running. Stop it and leave?\n"
+                                  "The JIG may be left without a working firmware."),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
     shell_ = std::make_unique<Shell>(
         ShellConfig{config_.env, config_.firmwareDir, config_.runLogPath}, port_, executor_);
     connectionTest_ = std::make_unique<ConnectionTest>(config_.env, port_);
-    ene_ = std::make_unique<Kb901xSession>(config_.env, port_, config_.eneDatabasePath);
 
     // The windows in the order the program has always created them.
-    main_ = addWindow<MainWindow>();
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kEdidWindow));
-    eneWindow_ = addWindow<Kb901xWindow>(*ene_);
-    ene_->FormCreate();
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kKeyboardWindow));
-    testing_ = addWindow<TestingWindow>();
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kMecWindow));
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kIteWindow));
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kNpceWindow));
-    update_ = addWindow<UpdateWindow>();
-    addWindow<PlaceholderWindow>(*placeholderMode(names::kNuvotonJtagWindow));
+    auto mainWindow = std::make_unique<MainWindow>();
+    main_ = mainWindow.get();
+    addWindow(std::move(mainWindow));
+    for (const ModeInfo& info : kModes) {
+        addMode(info);
+        if (std::string_view(info.window) == kTestingAfter) {
+            auto testing = std::make_unique<TestingWindow>();
+            testing_ = testing.get();
+            addWindow(std::move(testing));
+        }
+        if (std::string_view(info.window) == kUpdateAfter) {
+            auto update = std::make_unique<UpdateWindow>();
+            update_ = update.get();
+            addWindow(std::move(update));
+        }
+    }
 
     // Main window.
     QObject::connect(main_->startButton(), &QPushButton::clicked, main_,
                      [this] { startClicked(); });
-    QObject::connect(main_->exitButton(), &QPushButton::clicked, main_, [this] { quit(); });
+    QObject::connect(main_->exitButton(), &QPushButton::clicked, main_, [this] { exitClicked(); });
     QObject::connect(main_->testConnectionButton(), &QPushButton::clicked, main_,
                      [this] { port_.showWindow(names::kTestingWindow); });
     // The main window has no caption buttons; a close from elsewhere is Exit.
-    main_->onCloseRequest = [this] { quit(); };
+    main_->onCloseRequest = [this] { exitClicked(); };
 
     // Update window: EXIT, and a close only when EXIT could be pressed.
     QObject::connect(update_->exitButton(), &QPushButton::clicked, update_,
@@ -59,18 +102,6 @@ GuiApp::GuiApp(GuiConfig config) : config_(std::move(config)) {
     // Connection test window.
     QObject::connect(testing_->testButton(), &QPushButton::clicked, testing_,
                      [this] { testConnectClicked(); });
-
-    // The modes without their controls yet: EXIT goes back to the main window.
-    for (const auto& mode : kPlaceholderModes) {
-        auto* w = static_cast<PlaceholderWindow*>(window(mode.window));
-        const std::string name = mode.window;
-        auto leave = [this, name] {
-            port_.showWindow(names::kMainWindow);
-            port_.hideWindow(name);
-        };
-        QObject::connect(w->exitButton(), &QPushButton::clicked, w, leave);
-        w->onCloseRequest = leave;
-    }
 }
 
 GuiApp::~GuiApp() { shutdown(); }
@@ -83,7 +114,8 @@ void GuiApp::shutdown() {
     // Closing the port first releases any worker waiting for a dialog, so
     // the joins below cannot wait for a window thread that waits for them.
     port_.close();
-    ene_->shutdown();
+    for (auto& mode : modes_)
+        if (mode.session) mode.session->shutdown();
     shell_->updateCancel() = true;
     shell_->joinUpdate();
     for (auto& w : windows_) w->hide();
@@ -92,6 +124,12 @@ void GuiApp::shutdown() {
 void GuiApp::quit() {
     shutdown();
     if (onQuit) onQuit();
+}
+
+void GuiApp::exitClicked() {
+    // An update cut short can leave the JIG without a firmware: ask first.
+    if (shell_->updateRunning() && (!confirmStopUpdate || !confirmStopUpdate())) return;
+    quit();
 }
 
 QWidget* GuiApp::window(const std::string& name) const {
@@ -105,6 +143,12 @@ std::vector<QWidget*> GuiApp::windows() const {
     std::vector<QWidget*> out;
     for (const auto& w : windows_) out.push_back(w.get());
     return out;
+}
+
+ModeSession* GuiApp::session(const std::string& window) const {
+    for (const auto& mode : modes_)
+        if (window == mode.info->window) return mode.session.get();
+    return nullptr;
 }
 
 void GuiApp::startClicked() {
@@ -156,6 +200,7 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
         dialogShown = true;
         qWarning("%s", text.c_str());
     });
+    QWidget* eneWindow = window(names::kKb901xWindow);
     main_->selector()->setCurrentText(
         QString::fromUtf8(kModeEne.data(), static_cast<qsizetype>(kModeEne.size())));
     startClicked();
@@ -170,7 +215,7 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
                 uploadShot = true;
                 if (!save(update_, "update_window_uploading.png")) return true;
             }
-            if (eneWindow_->isVisible()) return true;
+            if (eneWindow->isVisible()) return true;
             // Otherwise wait for the start to have ended: no update running,
             // no mode window about to open, and its outcome on screen.
             const bool ended = !shell_->updateRunning() && !shell_->timerRun().enabled();
@@ -178,22 +223,22 @@ bool GuiApp::saveScreenshots(const QString& dir, QString& error) {
         },
         std::chrono::seconds(60));
     if (!error.isEmpty()) return false;
-    if (!save(eneWindow_, "ene_window.png") || !save(update_, "update_window.png")) return false;
+    if (!save(eneWindow, "ene_window.png") || !save(update_, "update_window.png")) return false;
 
-    // A read in the ENE window, caught half-way, into a file removed afterwards.
-    if (eneWindow_->isVisible()) {
-        const std::string dump = QDir(dir).filePath(QStringLiteral("reading.bin")).toStdString();
-        port_.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
-        ene_->KB901X_READClick();
-        const ColorGauge* g = eneWindow_->gauge();
-        processEventsUntil([&] { return !ene_->busy() || g->value() > g->maximum() / 3; },
-                           std::chrono::seconds(60));
-        const bool saved = !ene_->busy() || save(eneWindow_, "ene_window_reading.png");
-        processEventsUntil([&] { return !ene_->busy(); }, std::chrono::seconds(60));
-        port_.setFileDialogHandler(nullptr);
-        QFile::remove(QString::fromStdString(dump));
+    // Every mode window at rest, then at work as it shows itself.
+    const bool jigReady = eneWindow->isVisible();
+    eneWindow->hide();
+    SceneContext scenes{port_, dir, save};
+    for (const Mode& mode : modes_) {
+        const std::string file = std::string(mode.info->window) + ".png";
+        if (mode.window != eneWindow && !save(mode.window, file.c_str())) return false;
+        if (!jigReady || !mode.session) continue;
+        mode.window->show();
+        const bool saved = mode.window->saveScenes(scenes);
+        mode.window->hide();
         if (!saved) return false;
     }
+    port_.setFileDialogHandler(nullptr);
     port_.setMessageBoxHandler(nullptr);
     return true;
 }

@@ -1,6 +1,6 @@
 // The desktop program put together: the window thread, the window port, the
-// windows in their start-up order, the shell and the mode sessions, and the
-// wiring of the windows' events to their handlers.
+// windows in their start-up order, the shell and the mode sessions (from the
+// mode registry), and the wiring of the windows' events to their handlers.
 #pragma once
 
 #include <QApplication>
@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "app/run_log.h"
 #include "app/shell.h"
+#include "base/modes.h"
+#include "base/run_log.h"
+#include "gui/form_window.h"
 #include "gui/main_window.h"
-#include "gui/placeholder_window.h"
 #include "gui/qt_executor.h"
 #include "gui/qt_port.h"
 #include "gui/testing_window.h"
 #include "gui/update_window.h"
 #include "jiglink/connection_test.h"
-#include "kb901x_form/kb901x_session.h"
-#include "kb901x_form/kb901x_window.h"
+#include "session/mode_session.h"
 
 namespace zjig::gui {
 
@@ -30,7 +30,8 @@ struct GuiConfig {
     LinkEnv env;
     std::string firmwareDir;  // ends with a separator
     std::string runLogPath = kRunLogName;
-    std::string eneDatabasePath = kEneDatabaseName;
+    // Where the motherboard databases are: empty for the current directory.
+    std::string dataDir;
 };
 
 class GuiApp {
@@ -49,30 +50,39 @@ class GuiApp {
     // "Exit": shutdown, then onQuit (default: leave the event loop).
     void quit();
     std::function<void()> onQuit;
+    // Asked before Exit (or a close of the main window) ends a running JIG
+    // firmware update; true ends it. Default: a Yes/No question.
+    std::function<bool()> confirmStopUpdate;
 
     QtPort& port() { return port_; }
     QtExecutor& executor() { return executor_; }
     Shell& shell() { return *shell_; }
-    Kb901xSession& eneSession() { return *ene_; }
     MainWindow& mainWindow() { return *main_; }
     UpdateWindow& updateWindow() { return *update_; }
     TestingWindow& testingWindow() { return *testing_; }
-    Kb901xWindow& eneWindow() { return *eneWindow_; }
     // Every window by layout name, in creation order.
     QWidget* window(const std::string& name) const;
     std::vector<QWidget*> windows() const;
+    // The session of a built mode by its window's layout name, else nullptr.
+    ModeSession* session(const std::string& window) const;
 
     // Saves pictures of the windows as PNG files in `dir`: the main window at
-    // start, the connection test window after one test, and the ENE and
-    // update windows after "Start" with the ENE mode selected. Returns false
-    // with a reason.
+    // start, the connection test window after one test, the ENE and update
+    // windows after "Start" with the ENE mode selected, every mode window at
+    // rest, and the scenes each mode window adds. Returns false with a reason.
     bool saveScreenshots(const QString& dir, QString& error);
 
   private:
+    struct Mode {
+        const ModeInfo* info;
+        std::unique_ptr<ModeSession> session;  // null for a placeholder
+        FormWindow* window;
+    };
     void startClicked();
+    void exitClicked();
     void testConnectClicked();
-    template <typename W, typename... Args>
-    W* addWindow(Args&&... args);
+    void addWindow(std::unique_ptr<FormWindow> window);
+    void addMode(const ModeInfo& info);
 
     GuiConfig config_;
     QtExecutor executor_;
@@ -81,10 +91,9 @@ class GuiApp {
     MainWindow* main_ = nullptr;
     UpdateWindow* update_ = nullptr;
     TestingWindow* testing_ = nullptr;
-    Kb901xWindow* eneWindow_ = nullptr;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<ConnectionTest> connectionTest_;
-    std::unique_ptr<Kb901xSession> ene_;
+    std::vector<Mode> modes_;
     bool shutDown_ = false;
 };
 

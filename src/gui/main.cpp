@@ -1,10 +1,13 @@
 // zentravox-jig: the desktop program.
 #include <CLI/CLI.hpp>
+#include <QSocketNotifier>
 #include <exception>
 #include <iostream>
 #include <string_view>
 
-#include "cli/setup.h"
+#include "base/files.h"
+#include "frontend/options.h"
+#include "frontend/stop_signals.h"
 #include "gui/gui_app.h"
 
 namespace {
@@ -20,13 +23,13 @@ bool asksForHelp(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    zjig::guardStandardDescriptors();
     CLI::App cli{"Zentravox JIG: read and write embedded-controller flash through the JIG",
                  "zentravox-jig"};
-    zjig::cli::CommonOptions options;
-    zjig::cli::addCommonOptions(cli, options);
+    zjig::frontend::CommonOptions options;
+    zjig::frontend::addCommonOptions(cli, options);
     std::string screenshotDir;
-    cli.add_option("--screenshot", screenshotDir,
-                   "Save pictures of the main, ENE, update and test windows in DIR and exit");
+    cli.add_option("--screenshot", screenshotDir, "Save pictures of every window in DIR and exit");
     // Help needs no display: answer it before the window system is opened.
     if (asksForHelp(argc, argv)) {
         try {
@@ -48,13 +51,13 @@ int main(int argc, char** argv) {
     try {
         zjig::DeviceList devices;
         std::string error;
-        if (!zjig::cli::buildDeviceList(options.ports, devices, error)) {
-            std::cerr << "zentravox-jig: " << error << "\n";
+        if (!zjig::frontend::buildDeviceList(options.ports, devices, error)) {
+            std::cerr << "zentravox-jig: error: " << error << "\n";
             return 2;
         }
         zjig::gui::GuiConfig config;
-        config.env = zjig::cli::makeLinkEnv(options, devices);
-        config.firmwareDir = zjig::cli::firmwareFolder(options);
+        config.env = zjig::frontend::makeLinkEnv(options, devices);
+        config.firmwareDir = zjig::frontend::firmwareFolder(options);
         zjig::gui::GuiApp gui(std::move(config));
 
         if (!screenshotDir.empty()) {
@@ -67,6 +70,12 @@ int main(int argc, char** argv) {
         }
 
         QObject::connect(&app, &QCoreApplication::aboutToQuit, [&gui] { gui.shutdown(); });
+        // SIGINT, SIGTERM and SIGHUP end the program as Exit would, without
+        // asking: a running operation stops with its closing bytes.
+        int signalFd = -1;
+        zjig::frontend::installStopSignals(&signalFd);
+        QSocketNotifier stopNotifier(signalFd, QSocketNotifier::Read);
+        QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&gui] { gui.quit(); });
         gui.showMain();
         return QApplication::exec();
     } catch (const std::exception& e) {

@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/modes.h"
-#include "app/names.h"
+#include "base/modes.h"
+#include "base/names.h"
 #include "gui/widgets.h"
 
 namespace zjig::gui {

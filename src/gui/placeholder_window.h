@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 
+#include "base/modes.h"
 #include "gui/form_window.h"
 
 namespace zjig::gui {
@@ -11,21 +12,11 @@ namespace zjig::gui {
 inline constexpr const char* kNotAvailableText =
     "This mode's controls are not available in this build.";
 
-struct PlaceholderMode {
-    const char* window;  // layout name of the window
-    const char* caption;
-    const char* exitName;  // layout name of its EXIT button
-};
-
-// The mode windows that are placeholders here, in no particular order.
-extern const PlaceholderMode kPlaceholderModes[6];
-const PlaceholderMode* placeholderMode(const char* window);
-
 class PlaceholderWindow : public FormWindow {
     Q_OBJECT
   public:
-    explicit PlaceholderWindow(const PlaceholderMode& mode);
-    QPushButton* exitButton() const { return exit_; }
+    explicit PlaceholderWindow(const ModeInfo& mode);
+    QPushButton* exitButton() const override { return exit_; }
 
   private:
     QPushButton* exit_;

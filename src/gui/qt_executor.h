@@ -6,7 +6,7 @@
 #include <QObject>
 #include <memory>
 
-#include "app/executor.h"
+#include "base/executor.h"
 
 namespace zjig::gui {
 

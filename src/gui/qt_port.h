@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 
 namespace zjig::gui {
 

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/names.h"
+#include "base/names.h"
 
 namespace zjig::gui {
 

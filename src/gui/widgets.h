@@ -7,7 +7,7 @@
 #include <QProgressBar>
 #include <QString>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 
 namespace zjig::gui {
 

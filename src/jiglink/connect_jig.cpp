@@ -1,5 +1,6 @@
 #include "jiglink/connect_jig.h"
 
+#include "base/names.h"
 #include "jiglink/identity.h"
 
 namespace zjig {
@@ -33,7 +34,7 @@ bool acceptable(const ConnectVariant& v, const std::string& identity) {
 
 const ConnectVariant& connectVariantEdid() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TEDID_form", {"V41", "EPM240"}, {"EDID_Memo"});
+        auto v = makeVariant(names::kEdidWindow, {"V41", "EPM240"}, {names::kEdidMemo});
         v.notFoundLine = "-->  The programmer is not found or does not respond";
         return v;
     }();
@@ -41,13 +42,14 @@ const ConnectVariant& connectVariantEdid() {
 }
 
 const ConnectVariant& connectVariantKb901x() {
-    static const ConnectVariant v = makeVariant("TKB901X_forms", {"V41", "EPM240"}, {"KB901X_Memo"});
+    static const ConnectVariant v =
+        makeVariant(names::kKb901xWindow, {"V41", "EPM240"}, {names::kKb901xMemo});
     return v;
 }
 
 const ConnectVariant& connectVariantKeyboard() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TKeyboard_testing", {"V41", "EPM240"}, {});
+        auto v = makeVariant(names::kKeyboardWindow, {"V41", "EPM240"}, {});
         v.latencyForEveryDevice = true;
         return v;
     }();
@@ -56,7 +58,7 @@ const ConnectVariant& connectVariantKeyboard() {
 
 const ConnectVariant& connectVariantMec() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TMEC16_Form", {}, {"Memo_MEC16"});
+        auto v = makeVariant(names::kMecWindow, {}, {names::kMecMemo});
         v.writesCountLine = false;
         return v;
     }();
@@ -65,7 +67,8 @@ const ConnectVariant& connectVariantMec() {
 
 const ConnectVariant& connectVariantIte() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TITE_FORM", {"ITE", "EPM240"}, {"ITE_Memo1", "ITE_Memo_ENG"});
+        auto v = makeVariant(names::kIteWindow, {"ITE", "EPM240"},
+                             {names::kIteMemoRu, names::kIteMemoEng});
         v.versionPrefixes = {"Версия FW программатора -> ", "Programmer FW version -> "};
         return v;
     }();
@@ -74,7 +77,7 @@ const ConnectVariant& connectVariantIte() {
 
 const ConnectVariant& connectVariantNpce() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TNPCE_FORM", {"NPCE", "EPM240"}, {"NPCE_Memo"});
+        auto v = makeVariant(names::kNpceWindow, {"NPCE", "EPM240"}, {names::kNpceMemo});
         v.readMs = 500;
         v.writeMs = 500;
         return v;
@@ -84,7 +87,8 @@ const ConnectVariant& connectVariantNpce() {
 
 const ConnectVariant& connectVariantNuvotonJtag() {
     static const ConnectVariant v = [] {
-        auto v = makeVariant("TForm_NUVOTON_JTAG", {"EPM240", "NPCE"}, {"Memo_NUV_JTAG"});
+        auto v =
+            makeVariant(names::kNuvotonJtagWindow, {"EPM240", "NPCE"}, {names::kNuvotonJtagMemo});
         v.writesCountLine = false;
         return v;
     }();
@@ -102,7 +106,8 @@ ConnectResult ConnectJig(JigLink& link, UiPort& ui, const ConnectVariant& v, std
         return ConnectResult::NoJig;
     }
     if (v.writesCountLine)
-        say(ui, v, "Number of VCOM ports found on the machine: " + std::to_string(link.deviceCount));
+        say(ui, v,
+            "Number of VCOM ports found on the machine: " + std::to_string(link.deviceCount));
 
     const bool anyAnswer = v.accepted.empty();
     for (uint32_t index = link.deviceCount; index-- > 0;) {

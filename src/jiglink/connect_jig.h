@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 #include "jiglink/jig_link.h"
 
 namespace zjig {
@@ -24,8 +24,8 @@ struct ConnectVariant {
     std::vector<std::string> memos;
     // Version line prefix per memo, in the order of `memos`.
     std::vector<std::string> versionPrefixes;
-    bool writesCountLine = true;           // step 3
-    bool latencyForEveryDevice = false;    // keyboard: latency set between format and time-outs
+    bool writesCountLine = true;         // step 3
+    bool latencyForEveryDevice = false;  // keyboard: latency set between format and time-outs
     std::string notFoundLine = "The programmer is not found or does not respond";
 };
 

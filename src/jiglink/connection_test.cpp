@@ -1,7 +1,7 @@
 #include "jiglink/connection_test.h"
 
-#include "app/hex_text.h"
-#include "app/names.h"
+#include "base/hex_text.h"
+#include "base/names.h"
 
 namespace zjig {
 

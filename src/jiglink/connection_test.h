@@ -2,7 +2,7 @@
 // driver version and ask each for its JIG identity, keeping nothing open.
 #pragma once
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 #include "jiglink/jig_link.h"
 
 namespace zjig {
@@ -11,12 +11,12 @@ inline constexpr size_t kTestBufferSize = 100;
 inline constexpr uint32_t kTestTimeoutMs = 500;
 
 class ConnectionTest {
-public:
+  public:
     ConnectionTest(LinkEnv env, UiPort& ui) : link_(std::move(env), kTestBufferSize), ui_(ui) {}
     // "Test connect": appends one block of lines to Test_memo.
     void BitBtn1Click();
 
-private:
+  private:
     JigLink link_;
     UiPort& ui_;
 };

@@ -10,11 +10,16 @@ namespace zjig {
 
 const char* waitResultText(WaitResult r) {
     switch (r) {
-        case WaitResult::Ok: return "ok";
-        case WaitResult::TimedOut: return "timed out";
-        case WaitResult::Cancelled: return "cancelled";
-        case WaitResult::Overflow: return "too many bytes";
-        case WaitResult::LinkError: return "link error";
+        case WaitResult::Ok:
+            return "ok";
+        case WaitResult::TimedOut:
+            return "timed out";
+        case WaitResult::Cancelled:
+            return "cancelled";
+        case WaitResult::Overflow:
+            return "too many bytes";
+        case WaitResult::LinkError:
+            return "link error";
     }
     return "?";
 }
@@ -35,10 +40,10 @@ FtStatus JigLink::open(uint32_t index) {
     return env_.devices->open(index, device_);
 }
 
-#define ZJIG_ON_DEVICE(call)                             \
-    do {                                                 \
-        if (!device_) return FtStatus::InvalidHandle;    \
-        return device_->call;                            \
+#define ZJIG_ON_DEVICE(call)                          \
+    do {                                              \
+        if (!device_) return FtStatus::InvalidHandle; \
+        return device_->call;                         \
     } while (0)
 
 FtStatus JigLink::reset() { ZJIG_ON_DEVICE(resetDevice()); }
@@ -110,13 +115,13 @@ milliseconds JigLink::effectiveLimit(milliseconds ownDefault) const {
 // blocks in the backend until more bytes may have come, so a silent JIG costs
 // no CPU; the deadline and the cancel flag end every wait.
 template <typename Ready>
-WaitResult JigLink::pollUntil(milliseconds limit, bool forReceive, Ready ready) {
-    const auto deadline = Clock::now() + effectiveLimit(limit);
+WaitResult JigLink::pollUntil(milliseconds limit, bool forReceive, Ready ready, bool honourCancel) {
+    const auto deadline = Clock::now() + (honourCancel ? effectiveLimit(limit) : limit);
     while (true) {
         if (!ftOk(getStatus())) return WaitResult::LinkError;
         WaitResult r = ready();
         if (r != WaitResult::TimedOut) return r;
-        if (cancelled()) return WaitResult::Cancelled;
+        if (honourCancel && cancelled()) return WaitResult::Cancelled;
         const auto now = Clock::now();
         if (now >= deadline) return WaitResult::TimedOut;
         if (forReceive) {
@@ -131,7 +136,8 @@ WaitResult JigLink::pollUntil(milliseconds limit, bool forReceive, Ready ready) 
 
 WaitResult JigLink::waitForInput(uint32_t k, milliseconds limit) {
     if (!device_) return WaitResult::LinkError;
-    return pollUntil(limit, true, [&] { return rxQueue >= k ? WaitResult::Ok : WaitResult::TimedOut; });
+    return pollUntil(limit, true,
+                     [&] { return rxQueue >= k ? WaitResult::Ok : WaitResult::TimedOut; });
 }
 
 WaitResult JigLink::waitForExactly(uint32_t k, milliseconds limit) {
@@ -162,7 +168,16 @@ WaitResult JigLink::readByte(milliseconds limit) {
 
 WaitResult JigLink::drain(milliseconds limit) {
     if (!device_) return WaitResult::LinkError;
-    return pollUntil(limit, false, [&] { return txQueue == 0 ? WaitResult::Ok : WaitResult::TimedOut; });
+    return pollUntil(limit, false,
+                     [&] { return txQueue == 0 ? WaitResult::Ok : WaitResult::TimedOut; });
+}
+
+void JigLink::drainAndClose() {
+    if (!device_) return;
+    pollUntil(
+        kClosingDrain, false, [&] { return txQueue == 0 ? WaitResult::Ok : WaitResult::TimedOut; },
+        false);
+    close();
 }
 
 }  // namespace zjig

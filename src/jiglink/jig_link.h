@@ -23,6 +23,9 @@ struct LinkEnv {
     DeviceList* devices = nullptr;
     // `--timeout`: when set it replaces every wait's own default limit.
     std::optional<milliseconds> userTimeout;
+    // The whole program is stopping (a signal): every wait of every link
+    // ends as cancelled, as its owner's own stop would end it.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 // How a wait ended. Every wait on the link has a deadline and a cancel flag;
@@ -47,9 +50,12 @@ inline constexpr uint32_t kIdentityMaxBytes = 32;
 // Default limits of the waits, used when the user gives no `--timeout`.
 inline constexpr milliseconds kAnswerWait{5000};  // a command's short answer
 inline constexpr milliseconds kBlockWait{5000};   // one data block
+// The last bytes of an operation (its end and result bytes) leave the bridge
+// before the link is closed, even after a stop; this bounds that drain.
+inline constexpr milliseconds kClosingDrain{1000};
 
 class JigLink {
-public:
+  public:
     JigLink(LinkEnv env, size_t bufferSize);
     ~JigLink();
     JigLink(const JigLink&) = delete;
@@ -91,12 +97,17 @@ public:
     WaitResult readByte(milliseconds limit = kAnswerWait);
     // Until the transmit queue is empty.
     WaitResult drain(milliseconds limit = kAnswerWait);
+    // Drains, then closes. The drain has its own short bound and runs even
+    // after a stop, so the JIG gets the closing bytes already written.
+    void drainAndClose();
 
     // The limit a wait gets: the user's `--timeout` when given, else its own.
     milliseconds effectiveLimit(milliseconds ownDefault) const;
 
     void setCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
-    bool cancelled() const { return cancel_ && cancel_->load(); }
+    bool cancelled() const {
+        return (cancel_ && cancel_->load()) || (env_.abort && env_.abort->load());
+    }
     const LinkEnv& env() const { return env_; }
     // Reads the transfer buffer as text (for identities and greetings).
     std::vector<uint8_t>& buffer() { return buffer_; }
@@ -110,9 +121,10 @@ public:
     uint32_t eventStatus = 0;
     uint32_t driverVersion = 0;
 
-private:
+  private:
     template <typename Ready>
-    WaitResult pollUntil(milliseconds limit, bool forReceive, Ready ready);
+    WaitResult pollUntil(milliseconds limit, bool forReceive, Ready ready,
+                         bool honourCancel = true);
 
     LinkEnv env_;
     std::vector<uint8_t> buffer_;

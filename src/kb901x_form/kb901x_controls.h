@@ -6,22 +6,24 @@
 #include <array>
 #include <string_view>
 
+#include "base/names.h"
+
 namespace zjig::kb90 {
 
-inline constexpr const char* kWindow = "TKB901X_forms";
-inline constexpr const char* kMainWindow = "TForm1";
+inline constexpr const char* kWindow = names::kKb901xWindow;
+inline constexpr const char* kMainWindow = names::kMainWindow;
 inline constexpr std::string_view kWindowCaption = "KB9010/9012/9016/9022  03/03/2017";
 
 inline constexpr const char* kMbList = "ComboBox_KB901X";
 inline constexpr const char* kFfcList = "ComboBox_KB901X_FFC";
 inline constexpr const char* kOrientationBox = "CheckBox_KB901X";
-inline constexpr const char* kApplyButton = "SpeedButton1";
+inline constexpr const char* kApplyButton = names::kKb901xApply;
 inline constexpr const char* kResultLabel = "Label_result";
 inline constexpr const char* kHelpFrame = "GroupBox1";
 inline constexpr const char* kReadButton = "KB901X_READ";
 inline constexpr const char* kWriteButton = "KB901X_WRITE";
 inline constexpr const char* kExitButton = "EXIT_KB901X";
-inline constexpr const char* kMemo = "KB901X_Memo";
+inline constexpr const char* kMemo = names::kKb901xMemo;
 inline constexpr const char* kGauge = "CGauge_KB901X";
 inline constexpr const char* kSaveDialog = "SaveDialog_KB90";
 inline constexpr const char* kOpenDialog = "OpenDialog_KB90";

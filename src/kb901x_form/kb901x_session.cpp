@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/clock_text.h"
-#include "app/hex_text.h"
+#include "base/clock_text.h"
+#include "base/files.h"
+#include "base/hex_text.h"
 #include "jiglink/identity.h"
 #include "kb901x_form/kb901x_checksum.h"
 #include "kb901x_form/kb901x_commands.h"
@@ -65,20 +66,21 @@ FileDialogSpec openDialogSpec() {
 }  // namespace
 
 struct Kb901xSession::State {
-    State(LinkEnv env, UiPort& port, std::string dbPath)
-        : ui(port), databasePath(std::move(dbPath)), link(std::move(env), kTransferBufferSize) {
-        link.setCancelFlag(&stop);
-    }
+    explicit State(const ModeContext& context)
+        : core(context, kTransferBufferSize),
+          ui(core.ui),
+          link(core.link),
+          databasePath(context.dataDir + kEneDatabaseName) {}
 
+    SessionCore core;
     UiPort& ui;
+    JigLink& link;
     const std::string databasePath;
 
     // --- mode state ---
-    JigLink link;
     std::string identity;
     std::atomic<Tag> tag{Tag::NONE};
     std::atomic<bool> applied{false};  // the routing-applied flag
-    std::atomic<bool> stop{false};     // the link's cancel flag: set to end a running operation
 
     // --- window selections (window thread only) ---
     std::optional<std::string> motherboard;
@@ -87,18 +89,11 @@ struct Kb901xSession::State {
 
     // --- the running operation: prepared by the handler, then the worker's alone ---
     bool jig3 = false;
-    std::FILE* file = nullptr;
+    DumpFile dump;               // a read's output
+    std::vector<uint8_t> image;  // a write's file, read whole before the write starts
+    size_t imagePosition = 0;
     int blockCounter = 0;
-    std::vector<uint8_t> verifyImage;
     FlashChecksum fileSum;
-    std::thread worker;
-
-    // --- outcome, read by the front ends from any thread ---
-    mutable std::mutex outcomeMutex;
-    std::condition_variable workerEnded;
-    bool workerRunning = false;
-    std::optional<bool> succeeded;
-    std::optional<ConnectResult> connectResult;
 
     // ------------------------------------------------------------------
     void say(const std::string& line) { ui.appendLine(kMemo, line); }
@@ -111,69 +106,23 @@ struct Kb901xSession::State {
         else
             link.send({command});
     }
-    // The success or failure byte that ends a press. A third-generation JIG
-    // answers it with one byte; that answer is taken here (one read, bounded
-    // by the link's read time-out) so that it cannot spill into the identity
-    // of the next connection.
-    void sendResult(uint8_t result) {
-        send(result);
-        if (jig3) link.read(1);
-    }
-    // The last bytes must leave before the bridge is let go.
-    void closeLink() {
-        if (!link.isOpen()) return;
-        link.drain();
-        link.close();
-    }
-    void setOutcome(bool ok) {
-        std::lock_guard<std::mutex> lock(outcomeMutex);
-        succeeded = ok;
-    }
-    // Closes the link of a press that ends before any worker starts.
-    void endPress(bool ok) {
-        closeLink();
-        setOutcome(ok);
-    }
-
-    // A new press starts only on an idle mode; a worker that has just ended
-    // is joined first so that its last window updates come before ours.
-    bool idleForPress() {
-        if (tag.load() != Tag::NONE) return false;
-        if (worker.joinable()) worker.join();
-        std::lock_guard<std::mutex> lock(outcomeMutex);
-        succeeded.reset();
-        connectResult.reset();
-        return true;
-    }
+    // The success or failure byte that ends a press; a third-generation JIG
+    // answers it with one byte.
+    void sendResult(uint8_t result) { core.sendResult(result, jig3); }
+    void closeLink() { core.closeLink(); }
+    void setOutcome(bool ok) { core.setOutcome(ok); }
+    void endPress(bool ok) { core.endPress(ok); }
+    bool idleForPress() { return core.idleForPress(tag.load() != Tag::NONE); }
 
     bool connect() {
-        identity.clear();
-        const ConnectResult r = ConnectJig(link, ui, connectVariantKb901x(), identity);
-        {
-            std::lock_guard<std::mutex> lock(outcomeMutex);
-            connectResult = r;
-        }
-        jig3 = r == ConnectResult::Accepted && contains(identity, kIdJig3);
-        return r == ConnectResult::Accepted;
+        const bool accepted = core.connect(connectVariantKb901x(), identity);
+        jig3 = accepted && contains(identity, kIdJig3);
+        return accepted;
     }
 
-    // A wait that did not end with its bytes, as one memo line.
     std::string waitFailureLine(const std::string& where, WaitResult r,
                                 milliseconds limit = kAnswerWait) const {
-        switch (r) {
-            case WaitResult::TimedOut:
-                return where + ": no answer from the programmer within " +
-                       std::to_string(link.effectiveLimit(limit).count()) + " ms";
-            case WaitResult::Overflow:
-                return where + ": the programmer sent more bytes than expected";
-            case WaitResult::Cancelled:
-                return where + ": stopped, the program is closing";
-            case WaitResult::LinkError:
-                return where + ": the connection to the programmer failed";
-            case WaitResult::Ok:
-                break;
-        }
-        return where;
+        return core.waitFailureLine(where, r, limit);
     }
 
     std::string blockName(int block) const {
@@ -193,8 +142,8 @@ struct Kb901xSession::State {
         ui.setGaugeMax(kGauge, kGaugeMax);
         ui.setItems(kFfcList, std::vector<std::string>(kFfcItems.begin(), kFfcItems.end()));
 
-        std::FILE* db = std::fopen(databasePath.c_str(), "rb");
-        if (!db) {
+        LoadedFile db;
+        if (!readRegularFile(databasePath, kMaxDatabaseBytes, db).empty()) {
             ui.setText(kResultLabel, "Create base of connections KB90XX !");
             ui.setColor(kMbList, kButtonFace);
             ui.setColor(kFfcList, kButtonFace);
@@ -209,13 +158,7 @@ struct Kb901xSession::State {
         ui.setText(kMbList, std::string(kMbListPrompt));
         ui.setText(kFfcList, std::string(kFfcListPrompt));
         ui.setText(kResultLabel, "");
-        std::string content;
-        std::array<char, 4096> chunk;
-        size_t n = 0;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), db)) > 0)
-            content.append(chunk.data(), n);
-        std::fclose(db);
-        ui.setItems(kMbList, splitMbDatabase(content));
+        ui.setItems(kMbList, splitMbDatabase(std::string(db.bytes.begin(), db.bytes.end())));
     }
 
     void KB90_ParseMbRecord() {
@@ -335,9 +278,8 @@ struct Kb901xSession::State {
             say("");
             return endPress(false);
         }
-        file = std::fopen(path->c_str(), "wb");
-        if (!file) {
-            ui.messageBox(MessageKind::Error, "Ошибка создания файла.");
+        if (const std::string problem = dump.open(*path); !problem.empty()) {
+            ui.messageBox(MessageKind::Error, "Ошибка создания файла.\n" + problem);
             return endPress(false);
         }
         say("Save the file: ");
@@ -366,7 +308,7 @@ struct Kb901xSession::State {
                               WaitResult::LinkError);
         // Each block reaches the disk as it comes, so a dump cut short keeps
         // every block read so far.
-        if (std::fwrite(link.data(), 1, kBlockSize, file) != kBlockSize || std::fflush(file) != 0) {
+        if (!dump.write(link.data(), kBlockSize)) {
             send(kCmdEnd);
             say("Error writing file!");
             timeLine();
@@ -422,19 +364,17 @@ struct Kb901xSession::State {
             say("Write operation is interrupted.");
             return endPress(false);
         }
-        // The file is read once whole for the verification and opened again
-        // for the blocks.
-        std::FILE* image = std::fopen(path->c_str(), "rb");
-        if (image) {
-            verifyImage.assign(kFlashSize, 0);
-            verifyImage.resize(std::fread(verifyImage.data(), 1, kFlashSize, image));
-            std::fclose(image);
-            file = std::fopen(path->c_str(), "rb");
-        }
-        if (!image || !file) {
-            ui.messageBox(MessageKind::Error, "Error open file!");
+        // The file is read whole and checked before 'W' erases the flash.
+        LoadedFile loaded;
+        if (const std::string problem = loadImage(*path, kFlashSize, loaded); !problem.empty()) {
+            ui.messageBox(MessageKind::Error, "Error open file!\n" + fileProblem(*path, problem));
             return endPress(false);
         }
+        if (const std::string warning = imageSizeWarning(*path, loaded.size, kFlashSize, kPadByte);
+            !warning.empty())
+            ui.messageBox(MessageKind::Warning, warning);
+        image = std::move(loaded.bytes);
+        imagePosition = 0;
         say("Write in KB90XX file:");
         say(*path);
         ui.setColor(kGauge, kRed);
@@ -460,13 +400,9 @@ struct Kb901xSession::State {
 
         std::array<uint8_t, kBlockSize> block;
         block.fill(kPadByte);
-        const size_t got = std::fread(block.data(), 1, block.size(), file);
-        if (got < block.size() && std::ferror(file)) {
-            send(kCmdEnd);
-            say("Error reading file!");
-            sendResult(kResultFail);
-            return finishWrite(false);
-        }
+        const size_t got = std::min(kBlockSize, image.size() - imagePosition);
+        std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(imagePosition), got, block.begin());
+        imagePosition += got;
         if (got < block.size()) return writeShortFileEnd(block);
 
         link.send(block.data(), kBlockSize);
@@ -600,7 +536,7 @@ struct Kb901xSession::State {
             }
             const uint8_t* got = link.data();
             for (size_t i = 0; i < kBlockSize; ++i, ++position) {
-                if (position >= verifyImage.size() || got[i] != verifyImage[position]) {
+                if (position >= image.size() || got[i] != image[position]) {
                     send(kCmdEnd);
                     say(kWrittenIncorrectly);
                     sendResult(kResultFail);
@@ -623,11 +559,7 @@ struct Kb901xSession::State {
     // The worker.
 
     void startWorker() {
-        {
-            std::lock_guard<std::mutex> lock(outcomeMutex);
-            workerRunning = true;
-        }
-        worker = std::thread([this] { ReadThread_KB90(); });
+        core.startWorker([this] { ReadThread_KB90(); });
     }
 
     void ReadThread_KB90() {
@@ -645,22 +577,30 @@ struct Kb901xSession::State {
                     break;
             }
         }
-        std::lock_guard<std::mutex> lock(outcomeMutex);
-        workerRunning = false;
-        workerEnded.notify_all();
     }
 
     // Common end of a read or write: the link and the file are let go, the
     // outcome is kept and the mode is idle again.
     void finishOperation(bool ok) {
         closeLink();
-        if (file) {
-            std::fclose(file);
-            file = nullptr;
-        }
-        verifyImage.clear();
+        if (dump.isOpen()) ok = finishDump(ok);
+        image.clear();
         setOutcome(ok);
         tag = Tag::NONE;
+    }
+
+    // A read that succeeded replaces the file; one that failed keeps what
+    // was there before and says where the blocks read are.
+    bool finishDump(bool ok) {
+        if (ok) {
+            const std::string problem = dump.commit();
+            if (problem.empty()) return true;
+            ui.messageBox(MessageKind::Error, "Ошибка создания файла.\n" + problem);
+            return false;
+        }
+        if (const std::string warning = dump.abandon(); !warning.empty())
+            ui.messageBox(MessageKind::Warning, warning);
+        return false;
     }
 
     void EXIT_KB901XClick() {
@@ -671,28 +611,14 @@ struct Kb901xSession::State {
         ui.hideWindow(kWindow);
         ui.setGaugeProgress(kGauge, 0);
     }
-
-    bool waitIdle(std::chrono::milliseconds limit) {
-        {
-            std::unique_lock<std::mutex> lock(outcomeMutex);
-            if (!workerEnded.wait_for(lock, limit, [&] { return !workerRunning; })) return false;
-        }
-        if (worker.joinable()) worker.join();
-        return true;
-    }
-
-    void shutdown() {
-        stop = true;
-        if (worker.joinable()) worker.join();
-        closeLink();
-        stop = false;
-    }
 };
 
-Kb901xSession::Kb901xSession(LinkEnv env, UiPort& ui, std::string databasePath)
-    : state_(std::make_unique<State>(std::move(env), ui, std::move(databasePath))) {}
+Kb901xSession::Kb901xSession(const ModeContext& context)
+    : state_(std::make_unique<State>(context)) {}
 
 Kb901xSession::~Kb901xSession() { shutdown(); }
+
+SessionCore& Kb901xSession::core() const { return state_->core; }
 
 void Kb901xSession::FormCreate() { state_->FormCreate(); }
 
@@ -723,20 +649,12 @@ void Kb901xSession::EXIT_KB901XClick() { state_->EXIT_KB901XClick(); }
 
 bool Kb901xSession::busy() const { return state_->tag.load() != Tag::NONE; }
 
-bool Kb901xSession::waitIdle(std::chrono::milliseconds limit) { return state_->waitIdle(limit); }
-
-void Kb901xSession::shutdown() { state_->shutdown(); }
-
-std::optional<bool> Kb901xSession::lastOperationSucceeded() const {
-    std::lock_guard<std::mutex> lock(state_->outcomeMutex);
-    return state_->succeeded;
-}
-
-std::optional<ConnectResult> Kb901xSession::lastConnectResult() const {
-    std::lock_guard<std::mutex> lock(state_->outcomeMutex);
-    return state_->connectResult;
-}
-
 bool Kb901xSession::routingApplied() const { return state_->applied.load(); }
 
 }  // namespace zjig
+
+namespace zjig::kb90 {
+std::unique_ptr<ModeSession> makeSession(const ModeContext& context) {
+    return std::make_unique<Kb901xSession>(context);
+}
+}  // namespace zjig::kb90

@@ -6,28 +6,30 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 #include "jiglink/connect_jig.h"
 #include "jiglink/jig_link.h"
+#include "session/session_core.h"
 
 namespace zjig {
 
 inline constexpr const char* kEneDatabaseName = "MB connection ENE.txt";
 
-class Kb901xSession {
-public:
-    Kb901xSession(LinkEnv env, UiPort& ui, std::string databasePath = kEneDatabaseName);
-    ~Kb901xSession();  // stops a running operation and joins its worker
+class Kb901xSession : public CoreModeSession {
+  public:
+    // The motherboard database is `context.dataDir` + kEneDatabaseName.
+    explicit Kb901xSession(const ModeContext& context);
+    ~Kb901xSession() override;  // stops a running operation and joins its worker
 
     // --- window events, on the window thread ---
-    void FormCreate();
+    void FormCreate() override;
     void ComboBox_KB901XSelect(const std::string& motherboardText);
     void ComboBox_KB901X_FFCSelect(const std::string& cableText);
     void CheckBox_KB901XClick(bool ticked);
@@ -37,26 +39,26 @@ public:
     void EXIT_KB901XClick();
 
     // --- for the front ends ---
-    // True while a read or write runs (tag not "NONE").
-    bool busy() const;
-    // Waits for a running operation's worker to end (up to `limit`).
-    bool waitIdle(std::chrono::milliseconds limit);
-    // Asks a running operation to stop at its next wait, then joins it.
-    void shutdown();
-    // How the last operation ended: true = its success byte was sent (for
-    // the apply: the routing was sent completely). Empty until a press got
-    // past the busy check and ended.
-    std::optional<bool> lastOperationSucceeded() const;
-    // What the last press's ConnectJig found; empty when it ended before.
-    std::optional<ConnectResult> lastConnectResult() const;
+    // True while a read or write runs (tag not "NONE"). An operation has
+    // succeeded when its success byte was sent (for the apply: when the
+    // routing was sent completely).
+    bool busy() const override;
     // Set by a complete apply, cleared by EXIT and by the next apply.
     bool routingApplied() const;
 
     // The rest of the session's state is private to its implementation.
     struct State;
 
-private:
+  protected:
+    SessionCore& core() const override;
+
+  private:
     std::unique_ptr<State> state_;
 };
 
 }  // namespace zjig
+
+namespace zjig::kb90 {
+// The mode registry's factory for this mode.
+std::unique_ptr<ModeSession> makeSession(const ModeContext& context);
+}  // namespace zjig::kb90

@@ -1,9 +1,14 @@
 #include "kb901x_form/kb901x_window.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QVBoxLayout>
+
+#include "gui/event_wait.h"
+#include "gui/qt_port.h"
 
 namespace zjig::gui {
 
@@ -131,6 +136,19 @@ Kb901xWindow::Kb901xWindow(Kb901xSession& session)
     onCloseRequest = [this] { closeRequested(); };
 }
 
+bool Kb901xWindow::saveScenes(SceneContext& scenes) {
+    const std::string dump = QDir(scenes.dir).filePath(QStringLiteral("reading.bin")).toStdString();
+    scenes.port.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
+    session_.KB901X_READClick();
+    processEventsUntil([&] { return !session_.busy() || gauge_->value() > gauge_->maximum() / 3; },
+                       std::chrono::seconds(60));
+    const bool saved = !session_.busy() || scenes.save(this, "ene_window_reading.png");
+    processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
+    scenes.port.setFileDialogHandler(nullptr);
+    QFile::remove(QString::fromStdString(dump));
+    return saved;
+}
+
 void Kb901xWindow::closeRequested() {
     // Idle, a close is EXIT. During an operation EXIT refuses; closing the
     // window stops the operation only when the user says so.
@@ -142,3 +160,9 @@ void Kb901xWindow::closeRequested() {
 }
 
 }  // namespace zjig::gui
+
+namespace zjig::kb90 {
+std::unique_ptr<gui::FormWindow> makeWindow(ModeSession& session) {
+    return std::make_unique<gui::Kb901xWindow>(static_cast<Kb901xSession&>(session));
+}
+}  // namespace zjig::kb90

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <functional>
+#include <memory>
 
 #include "gui/form_window.h"
 #include "gui/widgets.h"
@@ -34,9 +35,12 @@ class Kb901xWindow : public FormWindow {
     QGroupBox* helpGroup() const { return group_; }
     QPushButton* readButton() const { return read_; }
     QPushButton* writeButton() const { return write_; }
-    QPushButton* exitButton() const { return exit_; }
+    QPushButton* exitButton() const override { return exit_; }
     MemoBox* memo() const { return memo_; }
     ColorGauge* gauge() const { return gauge_; }
+
+    // A read caught half-way.
+    bool saveScenes(SceneContext& scenes) override;
 
   private:
     void closeRequested();
@@ -56,3 +60,8 @@ class Kb901xWindow : public FormWindow {
 };
 
 }  // namespace zjig::gui
+
+namespace zjig::kb90 {
+// The mode registry's factory for this mode's window.
+std::unique_ptr<gui::FormWindow> makeWindow(ModeSession& session);
+}  // namespace zjig::kb90

@@ -3,10 +3,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/hex_text.h"
-#include "app/names.h"
-#include "app/shell.h"
-#include "app/ui_port.h"
+#include "base/hex_text.h"
+#include "base/names.h"
+#include "base/ui_port.h"
 #include "jiglink/identity.h"
 #include "update/update_jig3.h"
 
@@ -47,7 +46,6 @@ constexpr ModeFamily kModeFamilies[] = {
 };
 
 void memoLine(UiPort& ui, const std::string& line) { ui.appendLine(names::kMemoUpdate, line); }
-
 
 // Waits for at least `count` answer bytes and reads all that are queued.
 WaitResult takeAnswer(JigLink& link, uint32_t count) {
@@ -187,45 +185,45 @@ class CancelScope {
 };
 }  // namespace
 
-void ReadThread_UPD::memo(const std::string& line) { memoLine(shell_.ui(), line); }
+void ReadThread_UPD::memo(const std::string& line) { memoLine(host_.ui, line); }
 
 void ReadThread_UPD::Fail(const std::string& line) {
-    shell_.timer5Sec().setEnabled(false);
+    host_.timer5Sec.setEnabled(false);
     if (!line.empty()) memo(line);
-    shell_.link().close();
-    shell_.ui().setEnabled(names::kUpdateExit, true);
-    if (shell_.onUpdateFailed) shell_.onUpdateFailed();
+    host_.link.close();
+    host_.ui.setEnabled(names::kUpdateExit, true);
+    if (host_.onFailed) host_.onFailed();
 }
 
 void ReadThread_UPD::Execute() {
-    CancelScope cancel(shell_.link(), &shell_.updateCancel());
-    const std::string identity = shell_.identity();
+    CancelScope cancel(host_.link, &host_.cancel);
+    const std::string identity = host_.identity;
     if (contains(identity, kIdJig3Shell)) {
         ThirdGeneration();
         return;
     }
-    SecondGeneration(identity, shell_.selectedText());
+    SecondGeneration(identity, host_.selected);
 }
 
 void ReadThread_UPD::ThirdGeneration() {
-    UiPort& ui = shell_.ui();
-    shell_.link().close();
+    UiPort& ui = host_.ui;
+    host_.link.close();
     ui.showWindow(names::kUpdateWindow);
     ui.setColor(names::kGaugeUpdate, kBlue);
-    if (UpdateJig3(shell_) == kJig3Ok) {
+    if (UpdateJig3(host_) == kJig3Ok) {
         ui.hideWindow(names::kUpdateWindow);
         ui.setGaugeProgress(names::kGaugeUpdate, 0);
-        shell_.timerRun().setEnabled(true);
+        host_.timerRun.setEnabled(true);
         return;
     }
     ui.setEnabled(names::kUpdateExit, true);
     ui.showWindow(names::kMainWindow);
-    if (shell_.onUpdateFailed) shell_.onUpdateFailed();
+    if (host_.onFailed) host_.onFailed();
 }
 
 void ReadThread_UPD::SecondGeneration(const std::string& identity, const std::string& selected) {
-    UiPort& ui = shell_.ui();
-    JigLink& link = shell_.link();
+    UiPort& ui = host_.ui;
+    JigLink& link = host_.link;
     ui.showWindow(names::kUpdateWindow);
     ui.setColor(names::kGaugeUpdate, kBlue);
     memo("Current version of FW -> " + identity);
@@ -234,7 +232,7 @@ void ReadThread_UPD::SecondGeneration(const std::string& identity, const std::st
     if (identity != kIdNoAnswer) {
         const std::string_view family = firmwareFamilyFor(selected);
         if (!family.empty() && contains(identity, family)) {
-            shell_.timerRun().setEnabled(true);
+            host_.timerRun.setEnabled(true);
             ui.hideWindow(names::kUpdateWindow);
             link.close();
             return;
@@ -255,20 +253,20 @@ void ReadThread_UPD::SecondGeneration(const std::string& identity, const std::st
     ui.setGaugeProgress(names::kGaugeUpdate, 0);
     link.setBaudRate(kBootloaderBaud);
     link.setTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
-    shell_.resetWaitFlag() = false;
+    host_.resetWait = false;
     // Restarted, so that a tick left from an earlier update cannot cut this wait short.
-    shell_.timer5Sec().setEnabled(false);
-    shell_.timer5Sec().setEnabled(true);
+    host_.timer5Sec.setEnabled(false);
+    host_.timer5Sec.setEnabled(true);
 
     std::array<uint8_t, kGreetingSize> greeting{};
     size_t count = 0;
     if (!Synchronise(greeting, count)) return;
-    shell_.timer5Sec().setEnabled(false);
+    host_.timer5Sec.setEnabled(false);
 
     HexDumpToMemo(ui, greeting.data(), count);
     memo("BOOT M88 connected - " + PrintableText(greeting.data(), count));
     memo("Update firmware ... ");
-    const std::string result = LoadAndFlashHex(ui, link, shell_.config().firmwareDir, selected);
+    const std::string result = LoadAndFlashHex(ui, link, host_.firmwareDir, selected);
     if (result == kResultFileFormat)
         memo("Error format .hex file for M88!");
     else if (result == kResultUpgradeError)
@@ -287,14 +285,14 @@ void ReadThread_UPD::SecondGeneration(const std::string& identity, const std::st
     link.close();
     if (result == kResultUpgradeOk) {
         ui.hideWindow(names::kUpdateWindow);
-        shell_.timerRun().setEnabled(true);
+        host_.timerRun.setEnabled(true);
     } else {
         Fail({});
     }
 }
 
 bool ReadThread_UPD::Synchronise(std::array<uint8_t, kGreetingSize>& greeting, size_t& count) {
-    JigLink& link = shell_.link();
+    JigLink& link = host_.link;
     for (int attempt = 1; attempt <= kSyncAttempts; ++attempt) {
         link.purge(kPurgeRx | kPurgeTx);
         link.data()[0] = kSyncByte;
@@ -304,7 +302,7 @@ bool ReadThread_UPD::Synchronise(std::array<uint8_t, kGreetingSize>& greeting, s
                 Fail(kLinkLostLine);
                 return false;
             }
-            if (shell_.resetWaitFlag()) {
+            if (host_.resetWait) {
                 Fail(kNoBootLine);
                 return false;
             }
@@ -345,6 +343,6 @@ bool ReadThread_UPD::Synchronise(std::array<uint8_t, kGreetingSize>& greeting, s
     return false;
 }
 
-void RunUpdateThread(Shell& shell) { ReadThread_UPD(shell).Execute(); }
+void RunUpdateThread(UpdateHost& host) { ReadThread_UPD(host).Execute(); }
 
 }  // namespace zjig

@@ -12,10 +12,10 @@
 
 #include "jiglink/jig_link.h"
 #include "update/hex_loader.h"
+#include "update/update_host.h"
 
 namespace zjig {
 
-class Shell;
 class UiPort;
 
 // Bootloader bytes.
@@ -62,7 +62,7 @@ std::string LoadAndFlashHex(UiPort& ui, JigLink& link, const std::string& firmwa
 // "Start" found a JIG that needs another firmware (or that stayed silent).
 class ReadThread_UPD {
   public:
-    explicit ReadThread_UPD(Shell& shell) : shell_(shell) {}
+    explicit ReadThread_UPD(UpdateHost& host) : host_(host) {}
     void Execute();
 
   private:
@@ -74,7 +74,7 @@ class ReadThread_UPD {
     void Fail(const std::string& line);
     void memo(const std::string& line);
 
-    Shell& shell_;
+    UpdateHost& host_;
 };
 
 }  // namespace zjig

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/names.h"
-#include "app/ui_port.h"
+#include "base/names.h"
+#include "base/ui_port.h"
 
 namespace zjig {
 

@@ -6,13 +6,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/clock_text.h"
-#include "app/hex_text.h"
-#include "app/names.h"
-#include "app/shell.h"
-#include "app/ui_port.h"
+#include "base/clock_text.h"
+#include "base/files.h"
+#include "base/hex_text.h"
+#include "base/names.h"
+#include "base/ui_port.h"
 #include "jiglink/jig_link.h"
 #include "update/hex_loader.h"
+#include "update/update_host.h"
 
 namespace zjig {
 
@@ -41,14 +42,15 @@ std::string wakeAnswerHex(const uint8_t* bytes, size_t n) {
     return upperHexBytes(bytes, 3) + ' ' + upperHexBytes(bytes + 3, n - 3);
 }
 
-// Reads the whole firmware file; an image of exactly the maximum size still
-// gets its closing block of 0xFF, so the buffer has room for one block more.
-bool loadImage(const std::string& path, std::vector<uint8_t>& image, size_t& length) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-    if (!in) return false;
+// Reads the whole firmware file (a regular file only: a FIFO would block the
+// update); an image of exactly the maximum size still gets its closing block
+// of 0xFF, so the buffer has room for one block more.
+bool loadFirmware(const std::string& path, std::vector<uint8_t>& image, size_t& length) {
+    LoadedFile file;
+    if (!readRegularFile(path, kJig3ImageSize, file).empty()) return false;
     image.assign(kJig3ImageSize + kJig3BlockSize, kBlank);
-    length = std::fread(image.data(), 1, kJig3ImageSize, in.get());
+    std::copy(file.bytes.begin(), file.bytes.end(), image.begin());
+    length = file.bytes.size();
     return true;
 }
 
@@ -76,21 +78,21 @@ Wake wakeBootloader(JigLink& link, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-std::chrono::milliseconds jig3WakeLimit(const Shell& shell) {
-    const auto& user = shell.config().env.userTimeout;
+std::chrono::milliseconds jig3WakeLimit(const UpdateHost& host) {
+    const auto& user = host.env.userTimeout;
     const std::chrono::milliseconds own = kJig3WakeWait;
     return user ? std::max(own, *user) : own;
 }
 
-std::string UpdateJig3(Shell& shell) {
-    UiPort& ui = shell.ui();
-    const RunLog& log = shell.runLog();
+std::string UpdateJig3(UpdateHost& host) {
+    UiPort& ui = host.ui;
+    const RunLog& log = host.runLog;
     auto memo = [&](const std::string& line) { ui.appendLine(names::kMemoUpdate, line); };
 
-    const std::string path = shell.config().firmwareDir + kJig3FirmwareFile;
+    const std::string path = host.firmwareDir + kJig3FirmwareFile;
     std::vector<uint8_t> image;
     size_t length = 0;
-    if (!loadImage(path, image, length)) {
+    if (!loadFirmware(path, image, length)) {
         memo("ERROR open file.");
         return kJig3Error;
     }
@@ -100,8 +102,8 @@ std::string UpdateJig3(Shell& shell) {
     }
     memo("Loaded to buffer bytes (dec): " + std::to_string(length));
 
-    JigLink link(shell.config().env, kJig3BlockSize);
-    link.setCancelFlag(&shell.updateCancel());
+    JigLink link(host.env, kJig3BlockSize);
+    link.setCancelFlag(&host.cancel);
     if (!ftOk(link.enumerate()) || link.deviceCount == 0) return kJig3Error;
     log.append("JIG ver3 start update FW");
     if (link.deviceCount > 1) {
@@ -116,12 +118,12 @@ std::string UpdateJig3(Shell& shell) {
     }
     memo("Founded FTDI device, wait answer. (RESET pushed?)");
     link.configure(kDefaultTimeoutMs, kDefaultTimeoutMs);
-    shell.timerMsg().setEnabled(true);
+    host.timerMsg.setEnabled(true);
 
     // The wait for the reset button is the one long wait: the technician may
     // give up on it with EXIT.
     ui.setEnabled(names::kUpdateExit, true);
-    const Wake wake = wakeBootloader(link, jig3WakeLimit(shell));
+    const Wake wake = wakeBootloader(link, jig3WakeLimit(host));
     ui.setEnabled(names::kUpdateExit, false);
     if (wake != Wake::Answered) {
         const std::string line = wake == Wake::Cancelled ? "Update stopped by the user."

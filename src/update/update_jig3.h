@@ -9,7 +9,7 @@
 
 namespace zjig {
 
-class Shell;
+struct UpdateHost;
 
 inline constexpr const char* kJig3FirmwareFile = "JFW_JIG3.vss";
 inline constexpr size_t kJig3ImageSize = 131072;
@@ -27,9 +27,9 @@ inline constexpr const char* kJig3Error = "ERROR";
 // Runs on the update thread: loads the firmware file from the shell's firmware
 // folder, opens device 0 on a connection of its own, wakes the bootloader and
 // sends the image. Returns kJig3Ok or kJig3Error.
-std::string UpdateJig3(Shell& shell);
+std::string UpdateJig3(UpdateHost& host);
 
 // The wake loop's limit: its own, or the user's `--timeout` when that is larger.
-std::chrono::milliseconds jig3WakeLimit(const Shell& shell);
+std::chrono::milliseconds jig3WakeLimit(const UpdateHost& host);
 
 }  // namespace zjig

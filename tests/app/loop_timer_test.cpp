@@ -1,11 +1,11 @@
-#include "app/loop_timer.h"
+#include "base/loop_timer.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "app/event_loop.h"
-#include "app/run_log.h"
+#include "base/event_loop.h"
+#include "base/run_log.h"
 #include "support/temp_dir.h"
 
 namespace zjig {

@@ -4,9 +4,8 @@
 
 #include <cctype>
 
-
-#include "app/event_loop.h"
-#include "app/modes.h"
+#include "base/event_loop.h"
+#include "base/modes.h"
 #include "support/fake_port.h"
 #include "support/recorder_port.h"
 #include "support/temp_dir.h"
@@ -18,9 +17,8 @@ using namespace std::chrono_literals;
 using test::answering;
 using test::FakeDeviceScript;
 
-
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     void attach(std::vector<FakeDeviceScript> devices) {
         devices_ = test::fakeDeviceList(std::move(devices), log_);
         ShellConfig config;
@@ -28,12 +26,15 @@ protected:
         config.runLogPath = dir_.file("Start_log.txt");
         shell_ = std::make_unique<Shell>(config, ui_, loop_);
     }
-    std::vector<std::string> logLines() { return test::crlfLines(test::readFile(dir_.file("Start_log.txt"))); }
+    std::vector<std::string> logLines() {
+        return test::crlfLines(test::readFile(dir_.file("Start_log.txt")));
+    }
     // Runs the window thread until the shell has shown a mode window (or 5 s passed).
     bool runUntilModeWindow() {
         std::string shown;
         shell_->onModeWindowShown = [&](const std::string& w) { shown = w; };
-        return loop_.runUntil([&] { return !shown.empty(); }, std::chrono::steady_clock::now() + 5s);
+        return loop_.runUntil([&] { return !shown.empty(); },
+                              std::chrono::steady_clock::now() + 5s);
     }
 
     test::TempDir dir_;
@@ -66,10 +67,13 @@ TEST_F(ShellTest, DetectJigLogsEverySilentDeviceAndNotAnswer) {
     EXPECT_EQ(lines[0], kStars);
     EXPECT_TRUE(matchesDigits(lines[1], "dd.dd.dddd dd:dd:dd")) << lines[1];
     EXPECT_EQ(lines[2], kStars);
-    const std::vector<std::string> perDevice = {
-        "FT_Open OK", "FT_GetDriverVersion OK    (135720)", "FT_ResetDevice OK",
-        "FT_SetBaudRate OK", "FT_SetDataCharacteristics OK", "FT_SetTimeouts OK",
-        "Read answer version bytes -> 0"};
+    const std::vector<std::string> perDevice = {"FT_Open OK",
+                                                "FT_GetDriverVersion OK    (135720)",
+                                                "FT_ResetDevice OK",
+                                                "FT_SetBaudRate OK",
+                                                "FT_SetDataCharacteristics OK",
+                                                "FT_SetTimeouts OK",
+                                                "Read answer version bytes -> 0"};
     EXPECT_EQ(lines[3], "Open  numDevs -> 2");
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.begin() + 11), perDevice);
     EXPECT_EQ(lines[11], "Open  numDevs -> 1");
@@ -91,11 +95,18 @@ TEST_F(ShellTest, DetectJigLogsFailuresAndTheIdentity) {
     attach({failing, unopenable});
     shell_->DetectJig(kCloseHandle);
     const auto lines = logLines();
-    const std::vector<std::string> expected = {
-        "Open  numDevs -> 2", "ERROR FT_Open", "Open  numDevs -> 1", "FT_Open OK",
-        "FT_GetDriverVersion OK    (135720)", "Error FT_ResetDevice", "Error FT_SetBaudRate",
-        "Error FT_SetDataCharacteristics", "Error FT_SetTimeouts",
-        "Read answer version bytes -> 10", "PCB2_V41  ", "FT_SetLatencyTimer OK"};
+    const std::vector<std::string> expected = {"Open  numDevs -> 2",
+                                               "ERROR FT_Open",
+                                               "Open  numDevs -> 1",
+                                               "FT_Open OK",
+                                               "FT_GetDriverVersion OK    (135720)",
+                                               "Error FT_ResetDevice",
+                                               "Error FT_SetBaudRate",
+                                               "Error FT_SetDataCharacteristics",
+                                               "Error FT_SetTimeouts",
+                                               "Read answer version bytes -> 10",
+                                               "PCB2_V41  ",
+                                               "FT_SetLatencyTimer OK"};
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()), expected);
     EXPECT_EQ(shell_->identity(), "PCB2_V41  ");
     EXPECT_FALSE(shell_->link().isOpen()) << "CLOSE FTDI Handle closes the device";
@@ -113,8 +124,9 @@ TEST_F(ShellTest, NoDeviceShowsTheErrorDialogAndEveryPressAddsARecord) {
     attach({});
     shell_->MAIN_CONNECTClick("EDID lcd");
     shell_->MAIN_CONNECTClick("EDID lcd");
-    EXPECT_EQ(ui_.messages(), (std::vector<std::string>{"error: JIG not connected to the USB port!",
-                                                        "error: JIG not connected to the USB port!"}));
+    EXPECT_EQ(ui_.messages(),
+              (std::vector<std::string>{"error: JIG not connected to the USB port!",
+                                        "error: JIG not connected to the USB port!"}));
     const auto lines = logLines();
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[3], "Error numDevs = 0");

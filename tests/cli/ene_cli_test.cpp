@@ -32,7 +32,7 @@ constexpr const char* kDatabase =
 
 // Runs zjig in a temporary current directory holding the database.
 class EneCli : public test::CliFixture {
-protected:
+  protected:
     void SetUp() override {
         CliFixture::SetUp();
         test::writeFile("MB connection ENE.txt", kDatabase);
@@ -158,9 +158,9 @@ TEST_F(EneCli, UsageErrorsAreExitTwoAndTouchNoJig) {
         EXPECT_NE(r.err.find(c.inError), std::string::npos) << r.err;
         EXPECT_EQ(r.out.find("Number of VCOM ports"), std::string::npos) << r.out;
     }
-    // The candidates of an ambiguous --mb are listed.
+    // The candidates of an ambiguous --mb are listed, each line an error line.
     auto r = zjig({"--port", "sim:silent", "ene", "apply", "--mb", "ZTB", "--ffc", "18"});
-    EXPECT_NE(r.err.find("\n  ZTB-300 demo board  KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13"),
+    EXPECT_NE(r.err.find("\nerror:   ZTB-300 demo board  KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13"),
               std::string::npos)
         << r.err;
     // Without a database no record can match.

@@ -12,10 +12,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/modes.h"
-#include "app/names.h"
+#include "base/modes.h"
+#include "base/names.h"
 #include "gui/event_wait.h"
+#include "gui/placeholder_window.h"
 #include "jiglink/backends/backends.h"
+#include "kb901x_form/kb901x_controls.h"
+#include "kb901x_form/kb901x_window.h"
 #include "qt_test_app.h"
 
 namespace zjig::gui {
@@ -61,7 +64,7 @@ class GuiAppTest : public ::testing::Test {
         config.env.userTimeout = timeout;
         config.firmwareDir = dir.string() + "/";
         config.runLogPath = (dir / "Start_log.txt").string();
-        config.eneDatabasePath = (dir / "MB connection ENE.txt").string();
+        config.dataDir = dir.string() + "/";
         app = std::make_unique<GuiApp>(config);
         app->onQuit = [this] { ++quits; };
         app->port().setMessageBoxHandler([this](MessageKind kind, const std::string& t) {
@@ -88,6 +91,10 @@ class GuiAppTest : public ::testing::Test {
     }
 
     QWidget* window(const char* name) { return app->window(name); }
+    Kb901xWindow& eneWindow() {
+        return *static_cast<Kb901xWindow*>(app->window(names::kKb901xWindow));
+    }
+    ModeSession& eneSession() { return *app->session(names::kKb901xWindow); }
 
     // Selects a mode, presses "Start" and waits for its window.
     bool openMode(std::string_view mode) {
@@ -170,13 +177,13 @@ TEST_F(GuiAppTest, EveryModeOpensThroughStartAndReturnsWithExit) {
         EXPECT_NE(readFile(dir / "Start_log.txt").find("User select -> " + std::string(mode)),
                   std::string::npos);
 
-        QWidget* w = window(name);
-        const PlaceholderMode* placeholder = placeholderMode(name);
-        const char* exitName = placeholder ? placeholder->exitName : kb90::kExitButton;
-        auto* exit = w->findChild<QPushButton*>(QString::fromLatin1(exitName));
+        auto* w = static_cast<FormWindow*>(window(name));
+        const bool placeholder = !findMode(name)->built;
+        QPushButton* exit = w->exitButton();
         ASSERT_NE(exit, nullptr);
         EXPECT_EQ(exit->text(), "EXIT");
         if (placeholder) {
+            EXPECT_EQ(exit->objectName(), findMode(name)->placeholderExit);
             auto* line = w->findChild<QLabel*>();
             ASSERT_NE(line, nullptr);
             EXPECT_EQ(line->text(), kNotAvailableText);
@@ -270,7 +277,7 @@ TEST_F(GuiAppTest, ConnectionTestWindowOpensFromTheMainWindowAndTests) {
 
 TEST_F(GuiAppTest, EneWindowControlsWithoutADatabase) {
     startApp({"jig3"});
-    Kb901xWindow& ene = app->eneWindow();
+    Kb901xWindow& ene = eneWindow();
     EXPECT_EQ(ene.helpGroup()->title(), " Help for FFC cable connection  ");
     for (QWidget* inGroup : std::initializer_list<QWidget*>{
              ene.motherboards(), ene.cables(), ene.pin1Box(), ene.applyButton(), ene.resultLabel()})
@@ -306,7 +313,7 @@ TEST_F(GuiAppTest, EneListChoicesReachTheSession) {
         "LA-1234P KSO3=12 KSI4=5 KSI5=6 KSI6=7 KSI7=8\n"
         "X KSO3=3 KSI4=10 KSI5=11 KSI6=12 KSI7=13\n");
     startApp({"jig3"});
-    Kb901xWindow& ene = app->eneWindow();
+    Kb901xWindow& ene = eneWindow();
     ASSERT_TRUE(ene.motherboards()->isEnabled());
     EXPECT_EQ(background(ene.motherboards()), QColor(255, 255, 0));
     EXPECT_EQ(background(ene.cables()), QColor(255, 255, 0));
@@ -334,7 +341,7 @@ TEST_F(GuiAppTest, EneListChoicesReachTheSession) {
 TEST_F(GuiAppTest, EneReadThroughTheWindow) {
     startApp({"jig3"});
     ASSERT_TRUE(openMode(kModeEne));
-    Kb901xWindow& ene = app->eneWindow();
+    Kb901xWindow& ene = eneWindow();
     // The shell's help lines for a third-generation JIG reached the ENE memo.
     EXPECT_TRUE(ene.memo()->lines().contains(
         "1 Connect the motherboard and the programmer via a flexible cable."));
@@ -342,10 +349,9 @@ TEST_F(GuiAppTest, EneReadThroughTheWindow) {
     const fs::path image = dir / "flash.bin";
     answers.push_back(image.string());
     ene.readButton()->click();
-    ASSERT_TRUE(waitFor([&] { return app->eneSession().lastOperationSucceeded().has_value(); }));
-    ASSERT_TRUE(
-        waitFor([&] { return !app->eneSession().busy() && ene.writeButton()->isEnabled(); }));
-    EXPECT_EQ(app->eneSession().lastOperationSucceeded(), std::optional<bool>(true));
+    ASSERT_TRUE(waitFor([&] { return eneSession().lastOperationSucceeded().has_value(); }));
+    ASSERT_TRUE(waitFor([&] { return !eneSession().busy() && ene.writeButton()->isEnabled(); }));
+    EXPECT_EQ(eneSession().lastOperationSucceeded(), std::optional<bool>(true));
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].dialog, "SaveDialog_KB90");
     EXPECT_TRUE(dialogs[0].save);
@@ -367,13 +373,13 @@ class EneStalledReadTest : public GuiAppTest {
         startApp({"jig3,ene-stall=3"}, std::chrono::minutes(10));
         ASSERT_TRUE(openMode(kModeEne));
         answers.push_back((dir / "flash.bin").string());
-        app->eneWindow().readButton()->click();
-        ASSERT_TRUE(waitFor([&] { return app->eneSession().busy(); }));
+        eneWindow().readButton()->click();
+        ASSERT_TRUE(waitFor([&] { return eneSession().busy(); }));
     }
 };
 
 TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
-    Kb901xWindow& ene = app->eneWindow();
+    Kb901xWindow& ene = eneWindow();
     int asked = 0;
     bool stop = false;
     ene.confirmStop = [&] {
@@ -385,20 +391,20 @@ TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
     ene.close();
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(ene.isVisible());
-    EXPECT_TRUE(app->eneSession().busy());
+    EXPECT_TRUE(eneSession().busy());
 
     stop = true;
     ene.close();
     EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(app->eneSession().busy());
+    EXPECT_FALSE(eneSession().busy());
     ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !ene.isVisible(); }));
-    EXPECT_EQ(app->eneSession().lastOperationSucceeded(), std::optional<bool>(false));
+    EXPECT_EQ(eneSession().lastOperationSucceeded(), std::optional<bool>(false));
 }
 
 TEST_F(EneStalledReadTest, QuittingStopsAndJoinsTheRead) {
     app->quit();
     EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(app->eneSession().busy());
+    EXPECT_FALSE(eneSession().busy());
     for (QWidget* w : app->windows()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
 }
 

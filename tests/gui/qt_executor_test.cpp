@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/loop_timer.h"
+#include "base/loop_timer.h"
 #include "gui/event_wait.h"
 #include "qt_test_app.h"
 

@@ -9,6 +9,7 @@
 #include "ene_test_support.h"
 #include "fake_ene_jig.h"
 #include "kb901x_form/kb901x_session.h"
+#include "support/mode_context.h"
 #include "support/recorder_port.h"
 
 namespace zjig::test {
@@ -28,15 +29,15 @@ bool hasLineStarting(const std::vector<std::string>& lines, const std::string& s
 }
 
 class EneFaults : public ::testing::Test {
-protected:
+  protected:
     using Setup = std::function<void(FakeEneJig::Options&)>;
-    void start(const Setup& setup, std::optional<milliseconds> timeout = kShortWait,
-               const std::string& database = "no database.txt") {
+    // The motherboard database is read from `dir` when a test wrote one there.
+    void start(const Setup& setup, std::optional<milliseconds> timeout = kShortWait) {
         session.reset();
         FakeEneJig::Options options;
         setup(options);
         jig = std::make_unique<FakeEneJig>(std::move(options));
-        session = std::make_unique<Kb901xSession>(jig->env(timeout), ui, dir.file(database));
+        session = std::make_unique<Kb901xSession>(modeContext(jig->env(timeout), ui, dir.file("")));
         session->FormCreate();
     }
     void finish() { ASSERT_TRUE(session->waitIdle(20s)); }
@@ -158,8 +159,8 @@ TEST_F(EneFaults, NoiseBetweenSumTicksIsSkippedUpToALimit) {
 }
 
 TEST_F(EneFaults, ApplyStopsWhenTheCpldFallsSilent) {
-    writeFile(dir.file("mb.txt"), "Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9\n");
-    start([](auto& o) { o.cpldAnswers = 5; }, kShortWait, "mb.txt");
+    writeFile(dir.file(kEneDatabaseName), "Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9\n");
+    start([](auto& o) { o.cpldAnswers = 5; });
     session->ComboBox_KB901XSelect("Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9");
     session->ComboBox_KB901X_FFCSelect("18 pin");
     session->SpeedButton1Click();
@@ -176,7 +177,7 @@ TEST_F(EneFaults, ApplyStopsWhenTheCpldFallsSilent) {
 // A third-generation JIG answers the byte that ends a press; that answer is
 // taken before the link is let go, or it would land in the next identity.
 TEST_F(EneFaults, AnswerToTheClosingResultByteIsTakenBeforeTheLinkCloses) {
-    writeFile(dir.file("mb.txt"), "Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9\n");
+    writeFile(dir.file(kEneDatabaseName), "Board KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9\n");
     writeAll(dir.file("image.bin"), patternImage(131072, 2));
     struct Case {
         const char* name;
@@ -197,7 +198,7 @@ TEST_F(EneFaults, AnswerToTheClosingResultByteIsTakenBeforeTheLinkCloses) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ui.clear();
-        start([&](auto& o) { o.version = c.ok ? 0x0C : 0xFF; }, kShortWait, "mb.txt");
+        start([&](auto& o) { o.version = c.ok ? 0x0C : 0xFF; });
         ui.queueFile(dir.file(std::string(c.name) == "write" ? "image.bin" : "dump.bin"));
         c.press(*session);
         finish();

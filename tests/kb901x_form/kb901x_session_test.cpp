@@ -4,12 +4,15 @@
 #include "kb901x_form/kb901x_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "ene_test_support.h"
 #include "jiglink/backends/backends.h"
 #include "sim/sim_jig.h"
+#include "support/mode_context.h"
 #include "support/recorder_port.h"
 
 namespace zjig::test {
@@ -69,7 +72,7 @@ long callIndex(const std::vector<std::string>& calls, const std::string& call) {
 }
 
 class EneSession : public ::testing::Test {
-protected:
+  protected:
     // A fresh simulated JIG with `options` and a session on it.
     void open(const std::string& options, std::optional<milliseconds> timeout = std::nullopt,
               bool withDatabase = true) {
@@ -81,8 +84,8 @@ protected:
         devices->addPort(makeSimPort(sim, options));
         if (withDatabase) writeFile(dir.file("MB connection ENE.txt"), kDatabase);
         ui.clear();
-        session = std::make_unique<Kb901xSession>(LinkEnv{devices.get(), timeout}, ui,
-                                                  dir.file("MB connection ENE.txt"));
+        session = std::make_unique<Kb901xSession>(
+            modeContext(LinkEnv{devices.get(), timeout}, ui, dir.file("")));
         session->FormCreate();
     }
     void choose(const std::string& board, const std::string& cable, bool oneToOne = true) {
@@ -435,13 +438,75 @@ TEST_F(EneSession, CancelledSaveDialogClosesTheLinkWithoutEndOrResultByte) {
 }
 
 TEST_F(EneSession, FileThatCannotBeCreatedGivesTheErrorDialog) {
-    open("jig2");
-    ui.queueFile(dir.file("no such folder/dump.bin"));
-    session->KB901X_READClick();
-    EXPECT_EQ(ui.messages(), (std::vector<std::string>{"error: Ошибка создания файла."}));
-    EXPECT_FALSE(session->busy());
-    EXPECT_EQ(hostBytes(), bytes("BV"));
-    EXPECT_EQ(session->lastOperationSucceeded(), false);
+    const std::string fifo = dir.file("pipe.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::string problem;
+    } cases[] = {
+        {dir.file("no such folder/dump.bin"),
+         dir.file("no such folder/dump.bin.part") + ": No such file or directory"},
+        // Refused at once: opening a FIFO would wait for a reader for ever.
+        {fifo, fifo + ": is a pipe (FIFO), not a regular file"},
+        {dir.file(""), dir.file("") + ": is a directory, not a file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        open("jig2");
+        ui.queueFile(c.path);
+        session->KB901X_READClick();
+        EXPECT_EQ(ui.messages(),
+                  (std::vector<std::string>{"error: Ошибка создания файла.\n" + c.problem}));
+        EXPECT_FALSE(session->busy());
+        EXPECT_EQ(hostBytes(), bytes("BV"));
+        EXPECT_EQ(session->lastOperationSucceeded(), false);
+    }
+}
+
+TEST_F(EneSession, AFailedReadNeverDestroysTheFileItWouldReplace) {
+    const Bytes old = patternImage(kFlash, 9);
+    const struct {
+        const char* name;
+        bool existed;
+        const char* options;
+        size_t blocksRead;
+    } cases[] = {
+        {"existing file, fails at block 3", true, "jig3,ene-fail-read=3", 3},
+        {"existing file, fails at block 1", true, "jig3,ene-fail-read=1", 1},
+        {"new file, fails at block 3", false, "jig3,ene-fail-read=3", 3},
+        {"existing file, read succeeds", true, "jig3", 512},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.options);
+        const std::string file = dir.file("dump.bin");
+        std::remove(file.c_str());
+        std::remove((file + ".part").c_str());
+        if (c.existed) writeAll(file, old);
+        read(file);
+
+        const bool ok = c.blocksRead == 512;
+        EXPECT_EQ(session->lastOperationSucceeded(), ok);
+        const Bytes read = slice(sim->jig().eneFlash(), 0, c.blocksRead * 256);
+        if (ok) {
+            EXPECT_TRUE(readAll(file) == sim->jig().eneFlash());
+            EXPECT_FALSE(std::filesystem::exists(file + ".part"));
+            EXPECT_TRUE(ui.messages().empty());
+        } else if (c.existed) {
+            // The old dump byte for byte; the blocks read wait in FILE.part.
+            EXPECT_TRUE(readAll(file) == old);
+            EXPECT_TRUE(readAll(file + ".part") == read);
+            ASSERT_EQ(ui.messages().size(), 1u);
+            EXPECT_NE(
+                ui.messages()[0].find("warning: The read failed; " + file + " is left as it was"),
+                std::string::npos);
+            EXPECT_NE(ui.messages()[0].find(file + ".part"), std::string::npos);
+        } else {
+            EXPECT_TRUE(readAll(file) == read);
+            EXPECT_FALSE(std::filesystem::exists(file + ".part"));
+            EXPECT_TRUE(ui.messages().empty());
+        }
+    }
 }
 
 TEST_F(EneSession, PressesWhileAnOperationRunsChangeNothing) {
@@ -455,8 +520,9 @@ TEST_F(EneSession, PressesWhileAnOperationRunsChangeNothing) {
     session->KB901X_READClick();
     ASSERT_TRUE(eventually([&] { return ui.gauge(kGauge) == 64; }));
     ASSERT_TRUE(session->busy());
-    // The block read so far is on disk already, not held back until the end.
-    EXPECT_EQ(readAll(file).size(), 256u);
+    // The block read so far is on disk already (in the dump's ".part" until the
+    // read succeeds), not held back until the end.
+    EXPECT_EQ(readAll(file + ".part").size(), 256u);
     hostBytes();
     const auto before = ui.calls();
 
@@ -567,7 +633,7 @@ TEST_F(EneSession, ShortFileEndsAfterItsPaddedBlock) {
         const char* options;
         size_t size;
         int fullBlocks;
-    } cases[] = {{"jig3", 300, 1}, {"jig2", 65536, 256}, {"jig3", 0, 0}};
+    } cases[] = {{"jig3", 300, 1}, {"jig2", 65536, 256}, {"jig3", 200, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.options) + " " + std::to_string(c.size));
         open(c.options);
@@ -654,10 +720,75 @@ TEST_F(EneSession, WriteDialogCancelledOrFileMissing) {
 
     ui.queueFile(dir.file("missing.bin"));
     session->KB901X_WRITEClick();
-    EXPECT_EQ(ui.messages(), (std::vector<std::string>{"error: Error open file!"}));
+    EXPECT_EQ(ui.messages(),
+              (std::vector<std::string>{"error: Error open file!\n" + dir.file("missing.bin") +
+                                        ": No such file or directory"}));
     EXPECT_EQ(hostBytes(), bytes("BV"));
     EXPECT_FALSE(session->busy());
     EXPECT_EQ(session->lastOperationSucceeded(), false);
+}
+
+TEST_F(EneSession, ImagesThatCannotBeWrittenAreRefusedBeforeTheFlashIsTouched) {
+    // Each is refused after the chip check and before 'W' erases the flash.
+    const std::string fifo = dir.file("pipe.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    writeAll(dir.file("empty.bin"), {});
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {dir.file("empty.bin"), "the file is empty"},
+        {fifo, "is a pipe (FIFO), not a regular file"},
+        {dir.file(""), "is a directory, not a file"},
+        {"/proc/self/mem", "Input/output error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        open("jig3");
+        const Bytes before = sim->jig().eneFlash();
+        ui.clear();
+        ui.queueFile(c.path);
+        session->KB901X_WRITEClick();
+        EXPECT_FALSE(session->busy());
+        const std::string shown = "error: Error open file!\n" + c.path + ": " + c.reason;
+        EXPECT_EQ(ui.messages(), std::vector<std::string>{shown});
+        EXPECT_EQ(hostBytes(), bytes("BSRKV"));
+        EXPECT_EQ(sim->jig().eneFlash(), before);
+        EXPECT_EQ(session->lastOperationSucceeded(), false);
+    }
+}
+
+TEST_F(EneSession, ImageOfAnotherSizeWarnsHowManyBytesArePaddedOrDropped) {
+    const struct {
+        size_t size;
+        std::string warning;
+    } cases[] = {
+        {300,
+         " is 300 bytes, 130772 bytes shorter than the flash (131072 bytes); the rest is "
+         "padded with FF."},
+        {kFlash + 5,
+         " is 131077 bytes, 5 bytes longer than the flash (131072 bytes); the bytes "
+         "beyond it are dropped."},
+        {kFlash, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        open("jig3");
+        ui.clear();
+        const std::string file = dir.file("image.bin");
+        writeAll(file, patternImage(c.size, 3));
+        write(file);
+        const auto expected = c.warning.empty()
+                                  ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"warning: " + file + c.warning};
+        EXPECT_EQ(ui.messages(), expected);
+        EXPECT_EQ(session->lastOperationSucceeded(), true);
+        Bytes flash = patternImage(std::min(c.size, kFlash), 3);
+        flash.resize(kFlash, 0xFF);
+        EXPECT_TRUE(sim->jig().eneFlash() == flash);
+        // The warning is a dialog, never a memo line.
+        for (const auto& line : memo()) EXPECT_EQ(line.find("bytes"), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_port.h"
+#include "base/ui_port.h"
 
 namespace zjig::test {
 
 class RecorderPort : public UiPort {
-public:
+  public:
     void appendLine(const std::string& memo, const std::string& line) override;
     void clearMemo(const std::string& memo) override;
     void setText(const std::string& control, const std::string& text) override;
@@ -47,7 +47,7 @@ public:
     bool visible(const std::string& window) const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
     std::deque<std::optional<std::string>> files_;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/names.h"
+#include "base/names.h"
 #include "support/recorder_port.h"
 #include "update/scripted_jig.h"
 

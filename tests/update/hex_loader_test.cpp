@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/names.h"
+#include "base/names.h"
 #include "support/recorder_port.h"
 
 namespace zjig {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/event_loop.h"
-#include "app/names.h"
 #include "app/shell.h"
+#include "base/event_loop.h"
+#include "base/names.h"
 #include "support/recorder_port.h"
 
 namespace zjig::test {

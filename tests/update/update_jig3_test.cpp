@@ -85,7 +85,8 @@ TEST_F(ThirdGenerationScripted, ImageIsSentInBlocksEndingWithPadding) {
         writeFile("JFW_JIG3.vss", pattern(c.length));
         ui_.clear();
 
-        EXPECT_EQ(UpdateJig3(shell), kJig3Ok);
+        UpdateHost host = shell.updateHost();
+        EXPECT_EQ(UpdateJig3(host), kJig3Ok);
         const auto wire = afterWake(jig);
         ASSERT_EQ(wire.size(), c.blocks * 2 + 1);
         const auto image = pattern(c.length);
@@ -182,7 +183,8 @@ TEST_F(ThirdGenerationScripted, ProtocolFaultsEndTheUpdate) {
         Shell shell(config, ui_, loop_);
         ui_.clear();
 
-        EXPECT_EQ(UpdateJig3(shell), kJig3Error);
+        UpdateHost host = shell.updateHost();
+        EXPECT_EQ(UpdateJig3(host), kJig3Error);
         const auto lines = memo();
         ASSERT_GE(lines.size(), c.tail.size());
         EXPECT_EQ(
@@ -261,7 +263,7 @@ TEST_F(ThirdGenerationScripted, WakeLimitIsOneMinuteOrTheUsersLargerLimit) {
         config.env.userTimeout = user;
         config.runLogPath = (dir_ / "Start_log.txt").string();
         Shell shell(config, ui_, loop_);
-        EXPECT_EQ(jig3WakeLimit(shell), limit);
+        EXPECT_EQ(jig3WakeLimit(shell.updateHost()), limit);
     }
 }
 

@@ -8,7 +8,7 @@
 namespace zjig {
 
 class Executor {
-public:
+  public:
     virtual ~Executor() = default;
     virtual void post(std::function<void()> task) = 0;
     virtual void postDelayed(std::chrono::milliseconds delay, std::function<void()> task) = 0;

@@ -8,13 +8,14 @@
 #include <memory>
 #include <mutex>
 
-#include "app/executor.h"
+#include "base/executor.h"
 
 namespace zjig {
 
 class LoopTimer {
-public:
-    LoopTimer(Executor& executor, std::chrono::milliseconds interval, std::function<void()> onTimer);
+  public:
+    LoopTimer(Executor& executor, std::chrono::milliseconds interval,
+              std::function<void()> onTimer);
     ~LoopTimer();
     LoopTimer(const LoopTimer&) = delete;
     LoopTimer& operator=(const LoopTimer&) = delete;
@@ -22,7 +23,7 @@ public:
     void setEnabled(bool enabled);
     bool enabled() const;
 
-private:
+  private:
     // Shared with the tasks already posted, so a timer destroyed before its
     // tick leaves a tick that does nothing.
     struct State {

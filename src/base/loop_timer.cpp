@@ -1,4 +1,4 @@
-#include "app/loop_timer.h"
+#include "base/loop_timer.h"
 
 namespace zjig {
 

@@ -13,7 +13,7 @@ namespace CLI {
 class App;
 }
 
-namespace zjig::cli {
+namespace zjig::frontend {
 
 struct CommonOptions {
     std::vector<std::string> ports;
@@ -28,7 +28,8 @@ void addCommonOptions(CLI::App& app, CommonOptions& options);
 // Returns false with a message on a bad port text.
 bool buildDeviceList(const std::vector<std::string>& ports, DeviceList& list, std::string& error);
 
-// LinkEnv for the options (the list must outlive it).
+// LinkEnv for the options (the list must outlive it); its abort flag is the
+// stop signals' flag.
 LinkEnv makeLinkEnv(const CommonOptions& options, DeviceList& list);
 
 // The folder of the running program file, ending with a separator.
@@ -36,4 +37,4 @@ std::string programFolder();
 // The firmware folder to use, ending with a separator.
 std::string firmwareFolder(const CommonOptions& options);
 
-}  // namespace zjig::cli
+}  // namespace zjig::frontend

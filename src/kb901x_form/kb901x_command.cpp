@@ -8,11 +8,11 @@
 #include "kb901x_form/kb901x_controls.h"
 #include "kb901x_form/kb901x_session.h"
 
-namespace zjig::cli {
+namespace zjig::kb90 {
 
 namespace {
 
-using namespace std::chrono_literals;
+using namespace cli;
 
 enum class EneAction { Apply, Read, Write };
 
@@ -25,81 +25,41 @@ struct EneRequest {
     bool withRouting = false;  // --mb and --ffc given
 };
 
-// Every wait of a read or write is bounded; this only guards against a fault.
-constexpr std::chrono::minutes kOperationGuard{30};
-// How often the wait for the worker looks at Ctrl-C.
-constexpr std::chrono::milliseconds kInterruptPoll{100};
-
-int usageError(Runtime& rt, const std::string& text) {
-    std::fprintf(rt.err, "error: %s\n", text.c_str());
-    return kExitUsage;
-}
-
-// Exit status of the last press: no JIG or firmware to update, else how the
-// window ended it.
-int pressOutcome(const Kb901xSession& session) {
-    const auto connect = session.lastConnectResult();
-    if (connect && *connect != ConnectResult::Accepted) return exitCodeFor(*connect);
-    return session.lastOperationSucceeded() == true ? kExitOk : kExitFailed;
-}
-
 // Picks the one record that contains the --mb text and the cable size in the
 // window's lists. Anything but exactly one record is a usage error.
 int chooseRouting(Runtime& rt, Kb901xSession& session, const EneRequest& request) {
     CliPort& port = *rt.port;
-    if (!port.enabled(kb90::kMbList).value_or(false))
+    if (!port.enabled(kMbList).value_or(false))
         return usageError(rt, std::string("--mb: no motherboard database \"") + kEneDatabaseName +
                                   "\" in the current folder");
-    std::vector<std::string> records;
-    for (const auto& record : port.items(kb90::kMbList))
-        if (!record.empty()) records.push_back(record);
-    std::vector<std::string> matches;
-    for (const auto& record : records)
-        if (record.find(request.motherboard) != std::string::npos) matches.push_back(record);
-    if (matches.size() != 1) {
-        std::string text = "--mb \"" + request.motherboard + "\" matches " +
-                           (matches.empty() ? "no record; the records are:"
-                                            : std::to_string(matches.size()) + " records:");
-        for (const auto& candidate : matches.empty() ? records : matches)
-            text += "\n  " + candidate;
-        return usageError(rt, text);
-    }
-    session.ComboBox_KB901XSelect(matches.front());
+    const std::vector<std::string> records = port.items(kMbList);
+    const int chosen = chooseOne(rt, "--mb", request.motherboard, records);
+    if (chosen < 0) return kExitUsage;
+    session.ComboBox_KB901XSelect(records[static_cast<size_t>(chosen)]);
     session.ComboBox_KB901X_FFCSelect(std::to_string(request.cablePins) + " pin");
     if (request.mirrored) session.CheckBox_KB901XClick(false);
     return kExitOk;
 }
 
-// Presses READ or WRITE and waits for the worker; Ctrl-C stops it.
-int runOperation(Kb901xSession& session, void (Kb901xSession::*press)()) {
-    (session.*press)();
-    const auto deadline = std::chrono::steady_clock::now() + kOperationGuard;
-    while (!session.waitIdle(kInterruptPoll)) {
-        if (interrupted() || std::chrono::steady_clock::now() >= deadline) {
-            session.shutdown();
-            return kExitFailed;
-        }
-    }
-    return pressOutcome(session);
-}
-
 int runEne(Runtime& rt, const EneRequest& request) {
     CliPort& port = *rt.port;
-    port.printMemo(kb90::kMemo);
-    port.showProgressOf(kb90::kGauge);
-    Kb901xSession session(rt.env, port);
+    port.printMemo(kMemo);
+    port.showProgressOf(kGauge);
+    Kb901xSession session(rt.modeContext());
     session.FormCreate();
 
     if (request.withRouting) {
         if (const int code = chooseRouting(rt, session, request); code != kExitOk) return code;
-        session.SpeedButton1Click();
-        const int code = pressOutcome(session);
+        const int code = runOperation(rt, session, [&] { session.SpeedButton1Click(); });
         if (request.action == EneAction::Apply || code != kExitOk) return code;
     }
     port.setFileAnswer(request.file);
-    return runOperation(session, request.action == EneAction::Read
-                                     ? &Kb901xSession::KB901X_READClick
-                                     : &Kb901xSession::KB901X_WRITEClick);
+    return runOperation(rt, session, [&] {
+        if (request.action == EneAction::Read)
+            session.KB901X_READClick();
+        else
+            session.KB901X_WRITEClick();
+    });
 }
 
 void addEneCommand(CLI::App& ene, Runtime& rt, const char* name, EneAction action,
@@ -116,8 +76,7 @@ void addEneCommand(CLI::App& ene, Runtime& rt, const char* name, EneAction actio
             ->check(CLI::ExistingFile);
 
     std::vector<int> cableSizes;
-    for (auto item : kb90::kFfcItems)
-        cableSizes.push_back(std::stoi(std::string(item.substr(0, 2))));
+    for (auto item : kFfcItems) cableSizes.push_back(std::stoi(std::string(item.substr(0, 2))));
     auto* mb = command->add_option("--mb", request->motherboard,
                                    "The motherboard record that contains TEXT (case-sensitive)");
     auto* ffc = command->add_option("--ffc", request->cablePins, "Pins of the flat cable used")
@@ -141,7 +100,7 @@ void addEneCommand(CLI::App& ene, Runtime& rt, const char* name, EneAction actio
 
 }  // namespace
 
-void addEneCommands(CLI::App& app, Runtime& rt) {
+void addCommands(CLI::App& app, cli::Runtime& rt) {
     auto* ene = app.add_subcommand("ene", "ENE KB90XX: flat-cable routing, flash read and write");
     ene->require_subcommand(1);
     addEneCommand(*ene, rt, "apply", EneAction::Apply,
@@ -153,4 +112,4 @@ void addEneCommands(CLI::App& app, Runtime& rt) {
         "Write FILE to the flash and verify it; with --mb/--ffc the routing is applied first");
 }
 
-}  // namespace zjig::cli
+}  // namespace zjig::kb90

@@ -1,5 +1,7 @@
-// Layout names of the windows and of the controls the shell and the update
-// window use. Mode windows keep their own control names in their folders.
+// Layout names of the windows, and of the controls that more than one folder
+// uses (the shell, the update window, the connect routine). Every other
+// control name lives in its mode's folder; a mode's own header refers to the
+// names here rather than spelling them again.
 #pragma once
 
 namespace zjig::names {
@@ -31,5 +33,13 @@ inline constexpr const char* kTestMemo = "Test_memo";
 // What the shell touches of the ENE window.
 inline constexpr const char* kKb901xMemo = "KB901X_Memo";
 inline constexpr const char* kKb901xApply = "SpeedButton1";
+
+// The message memos of the mode windows, which the connect routine writes to.
+inline constexpr const char* kEdidMemo = "EDID_Memo";
+inline constexpr const char* kMecMemo = "Memo_MEC16";
+inline constexpr const char* kIteMemoRu = "ITE_Memo1";
+inline constexpr const char* kIteMemoEng = "ITE_Memo_ENG";
+inline constexpr const char* kNpceMemo = "NPCE_Memo";
+inline constexpr const char* kNuvotonJtagMemo = "Memo_NUV_JTAG";
 
 }  // namespace zjig::names

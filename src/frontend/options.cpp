@@ -1,16 +1,18 @@
-#include "cli/setup.h"
+#include "frontend/options.h"
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "frontend/stop_signals.h"
 #include "sim/sim_jig.h"
 
-namespace zjig::cli {
+namespace zjig::frontend {
 
 void addCommonOptions(CLI::App& app, CommonOptions& options) {
     app.add_option("--port", options.ports,
@@ -18,7 +20,23 @@ void addCommonOptions(CLI::App& app, CommonOptions& options) {
                    "first is device index 0)");
     app.add_option("--timeout", options.timeoutSeconds,
                    "Seconds the JIG may stay silent while an answer is awaited")
-        ->check(CLI::Range(0.001, 86400.0));
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                double seconds = 0;
+                // std::stod takes "nan" and "inf"; neither is a limit.
+                try {
+                    size_t used = 0;
+                    seconds = std::stod(text, &used);
+                    if (used != text.size()) return "--timeout: \"" + text + "\" is not a number";
+                } catch (const std::exception&) {
+                    return "--timeout: \"" + text + "\" is not a number";
+                }
+                if (!std::isfinite(seconds) || seconds < 0.001 || seconds > 86400.0)
+                    return "--timeout: \"" + text +
+                           "\" is not a time in seconds between 0.001 and 86400";
+                return {};
+            },
+            "SECONDS"));
     app.add_option("--firmware-dir", options.firmwareDir,
                    "Folder of the JIG firmware files (default: the program's folder)");
     app.add_flag_callback(
@@ -46,6 +64,7 @@ bool buildDeviceList(const std::vector<std::string>& ports, DeviceList& list, st
 LinkEnv makeLinkEnv(const CommonOptions& options, DeviceList& list) {
     LinkEnv env;
     env.devices = &list;
+    env.abort = &stopRequested();
     if (options.timeoutSeconds > 0)
         env.userTimeout = std::chrono::milliseconds(
             static_cast<long long>(options.timeoutSeconds * 1000.0 + 0.5));
@@ -68,4 +87,4 @@ std::string firmwareFolder(const CommonOptions& options) {
     return dir;
 }
 
-}  // namespace zjig::cli
+}  // namespace zjig::frontend

@@ -35,7 +35,7 @@ struct FileDialogSpec {
 };
 
 class UiPort {
-public:
+  public:
     virtual ~UiPort() = default;
 
     virtual void appendLine(const std::string& memo, const std::string& line) = 0;

@@ -9,12 +9,12 @@
 #include <queue>
 #include <vector>
 
-#include "app/executor.h"
+#include "base/executor.h"
 
 namespace zjig {
 
 class EventLoop : public Executor {
-public:
+  public:
     void post(std::function<void()> task) override;
     void postDelayed(std::chrono::milliseconds delay, std::function<void()> task) override;
 
@@ -24,7 +24,7 @@ public:
     bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point until);
     void quit();
 
-private:
+  private:
     struct Timed {
         std::chrono::steady_clock::time_point due;
         unsigned long seq;

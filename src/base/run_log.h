@@ -12,13 +12,13 @@ namespace zjig {
 inline constexpr const char* kRunLogName = "Start_log.txt";
 
 class RunLog {
-public:
+  public:
     explicit RunLog(std::string path = kRunLogName) : path_(std::move(path)) {}
     void append(std::initializer_list<std::string> lines) const;
     void append(const std::string& line) const { append({line}); }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,8 +1,10 @@
-#include "app/event_loop.h"
+#include "base/event_loop.h"
 
 namespace zjig {
 
-void EventLoop::post(std::function<void()> task) { postDelayed(std::chrono::milliseconds(0), std::move(task)); }
+void EventLoop::post(std::function<void()> task) {
+    postDelayed(std::chrono::milliseconds(0), std::move(task));
+}
 
 void EventLoop::postDelayed(std::chrono::milliseconds delay, std::function<void()> task) {
     {
