@@ -21,6 +21,9 @@ inline constexpr Rgb kGreen{0, 255, 0};
 inline constexpr Rgb kBlue{0, 0, 255};
 inline constexpr Rgb kYellow{255, 255, 0};
 inline constexpr Rgb kButtonFace{240, 240, 240};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kAqua{0, 255, 255};
+inline constexpr Rgb kMagenta{255, 0, 255};
 
 enum class MessageKind { Error, Warning };
 
@@ -44,7 +47,11 @@ class UiPort {
     virtual void setText(const std::string& control, const std::string& text) = 0;
     virtual void setItems(const std::string& list, const std::vector<std::string>& items) = 0;
     virtual void setEnabled(const std::string& control, bool enabled) = 0;
-    // Background of a list, foreground of a gauge.
+    // Ticks or clears a check box (not a user's click: no event follows).
+    virtual void setChecked(const std::string& control, bool checked) = 0;
+    // Shows or hides one control inside its window.
+    virtual void setVisible(const std::string& control, bool visible) = 0;
+    // Background of a list or label, fill of a shape, foreground of a gauge.
     virtual void setColor(const std::string& control, Rgb colour) = 0;
     virtual void setGaugeMax(const std::string& gauge, int maximum) = 0;
     virtual void setGaugeProgress(const std::string& gauge, int progress) = 0;

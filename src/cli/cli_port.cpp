@@ -69,6 +69,13 @@ void CliPort::setEnabled(const std::string& control, bool enabled) {
     enabled_[control] = enabled;
 }
 
+void CliPort::setChecked(const std::string& control, bool checked) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    checked_[control] = checked;
+}
+
+void CliPort::setVisible(const std::string&, bool) {}
+
 void CliPort::setColor(const std::string&, Rgb) {}
 
 void CliPort::setGaugeMax(const std::string& gauge, int maximum) {
@@ -136,6 +143,13 @@ std::optional<std::string> CliPort::fileDialog(const FileDialogSpec&) {
 int CliPort::errorDialogs() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return errors_;
+}
+
+std::optional<bool> CliPort::checked(const std::string& control) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = checked_.find(control);
+    if (it == checked_.end()) return std::nullopt;
+    return it->second;
 }
 
 std::optional<bool> CliPort::enabled(const std::string& control) const {

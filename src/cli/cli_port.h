@@ -33,6 +33,8 @@ class CliPort : public UiPort {
     void setText(const std::string& control, const std::string& text) override;
     void setItems(const std::string& list, const std::vector<std::string>& items) override;
     void setEnabled(const std::string& control, bool enabled) override;
+    void setChecked(const std::string& control, bool checked) override;
+    void setVisible(const std::string& control, bool visible) override;
     void setColor(const std::string& control, Rgb colour) override;
     void setGaugeMax(const std::string& gauge, int maximum) override;
     void setGaugeProgress(const std::string& gauge, int progress) override;
@@ -43,6 +45,7 @@ class CliPort : public UiPort {
 
     int errorDialogs() const;
     std::optional<bool> enabled(const std::string& control) const;
+    std::optional<bool> checked(const std::string& control) const;
     std::optional<std::string> text(const std::string& control) const;
     std::vector<std::string> items(const std::string& list) const;
     bool visible(const std::string& window) const;
@@ -63,6 +66,7 @@ class CliPort : public UiPort {
     int lastPercent_ = -1;
     std::map<std::string, int> gaugeMax_, gaugeValue_;
     std::map<std::string, bool> enabled_;
+    std::map<std::string, bool> checked_;
     std::map<std::string, std::string> text_;
     std::map<std::string, std::vector<std::string>> items_;
     std::set<std::string> visible_;

@@ -226,6 +226,24 @@ void QtPort::setEnabled(const std::string& control, bool enabled) {
     });
 }
 
+void QtPort::setChecked(const std::string& control, bool checked) {
+    call([this, control, checked] {
+        if (auto* box = qobject_cast<QAbstractButton*>(findControl(control)))
+            box->setChecked(checked);
+        else
+            missing(control);
+    });
+}
+
+void QtPort::setVisible(const std::string& control, bool visible) {
+    call([this, control, visible] {
+        if (QWidget* w = findControl(control))
+            w->setVisible(visible);
+        else
+            missing(control);
+    });
+}
+
 void QtPort::setColor(const std::string& control, Rgb colour) {
     call([this, control, colour] {
         QWidget* w = findControl(control);

@@ -47,6 +47,8 @@ class QtPort : public UiPort {
     void setText(const std::string& control, const std::string& text) override;
     void setItems(const std::string& list, const std::vector<std::string>& items) override;
     void setEnabled(const std::string& control, bool enabled) override;
+    void setChecked(const std::string& control, bool checked) override;
+    void setVisible(const std::string& control, bool visible) override;
     void setColor(const std::string& control, Rgb colour) override;
     void setGaugeMax(const std::string& gauge, int maximum) override;
     void setGaugeProgress(const std::string& gauge, int progress) override;

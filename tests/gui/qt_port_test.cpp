@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -61,8 +62,10 @@ class QtPortTest : public ::testing::Test {
         button->setObjectName(QStringLiteral("Button1"));
         label = new QLabel(window.get());
         label->setObjectName(QStringLiteral("Label1"));
+        box = new QCheckBox(QStringLiteral("Hide current"), window.get());
+        box->setObjectName(QStringLiteral("Box1"));
         auto* layout = new QVBoxLayout(window.get());
-        for (QWidget* w : std::initializer_list<QWidget*>{memo, gauge, list, button, label})
+        for (QWidget* w : std::initializer_list<QWidget*>{memo, gauge, list, button, label, box})
             layout->addWidget(w);
         port.addWindow(window.get());
     }
@@ -76,6 +79,7 @@ class QtPortTest : public ::testing::Test {
     QComboBox* list = nullptr;
     QPushButton* button = nullptr;
     QLabel* label = nullptr;
+    QCheckBox* box = nullptr;
 };
 
 TEST_F(QtPortTest, CallsFromAWorkerArriveInOrderOnTheGuiThread) {
@@ -304,8 +308,21 @@ TEST_F(QtPortTest, CaptionsStatesColoursAndWindows) {
     list->setEnabled(false);
     EXPECT_EQ(list->palette().color(QPalette::Disabled, QPalette::Button), QColor(255, 255, 0));
 
+    // A box ticked and cleared by the port sends no click of its own.
+    int clicks = 0;
+    QObject::connect(box, &QCheckBox::clicked, [&] { ++clicks; });
+    port.setChecked("Box1", true);
+    EXPECT_TRUE(box->isChecked());
+    port.setChecked("Box1", false);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(clicks, 0);
+
     port.showWindow("TTestForm");
     EXPECT_TRUE(window->isVisible());
+    port.setVisible("Label1", false);
+    EXPECT_FALSE(label->isVisible());
+    port.setVisible("Label1", true);
+    EXPECT_TRUE(label->isVisible());
     port.hideWindow("TTestForm");
     EXPECT_FALSE(window->isVisible());
 }

@@ -41,6 +41,12 @@ void RecorderPort::setItems(const std::string& list, const std::vector<std::stri
 void RecorderPort::setEnabled(const std::string& control, bool enabled) {
     ZJIG_RECORD("enable " + control + " " + (enabled ? "1" : "0"));
 }
+void RecorderPort::setChecked(const std::string& control, bool checked) {
+    ZJIG_RECORD("check " + control + " " + (checked ? "1" : "0"));
+}
+void RecorderPort::setVisible(const std::string& control, bool visible) {
+    ZJIG_RECORD("visible " + control + " " + (visible ? "1" : "0"));
+}
 void RecorderPort::setColor(const std::string& control, Rgb colour) {
     ZJIG_RECORD("colour " + control + " " + rgbText(colour));
 }
@@ -79,8 +85,10 @@ std::vector<std::string> RecorderPort::memo(const std::string& memo) const {
     std::vector<std::string> lines;
     const std::string prefix = "memo " + memo + ": ";
     for (const auto& c : calls_) {
-        if (c == "clear " + memo) lines.clear();
-        else if (c.rfind(prefix, 0) == 0) lines.push_back(c.substr(prefix.size()));
+        if (c == "clear " + memo)
+            lines.clear();
+        else if (c.rfind(prefix, 0) == 0)
+            lines.push_back(c.substr(prefix.size()));
     }
     return lines;
 }
@@ -105,6 +113,20 @@ std::vector<std::string> RecorderPort::messages() const {
 std::optional<bool> RecorderPort::enabled(const std::string& control) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto v = lastValue(calls_, "enable", control);
+    if (!v) return std::nullopt;
+    return *v == "1";
+}
+
+std::optional<bool> RecorderPort::checked(const std::string& control) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto v = lastValue(calls_, "check", control);
+    if (!v) return std::nullopt;
+    return *v == "1";
+}
+
+std::optional<bool> RecorderPort::controlVisible(const std::string& control) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto v = lastValue(calls_, "visible", control);
     if (!v) return std::nullopt;
     return *v == "1";
 }

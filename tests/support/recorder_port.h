@@ -19,6 +19,8 @@ class RecorderPort : public UiPort {
     void setText(const std::string& control, const std::string& text) override;
     void setItems(const std::string& list, const std::vector<std::string>& items) override;
     void setEnabled(const std::string& control, bool enabled) override;
+    void setChecked(const std::string& control, bool checked) override;
+    void setVisible(const std::string& control, bool visible) override;
     void setColor(const std::string& control, Rgb colour) override;
     void setGaugeMax(const std::string& gauge, int maximum) override;
     void setGaugeProgress(const std::string& gauge, int progress) override;
@@ -31,6 +33,7 @@ class RecorderPort : public UiPort {
     void queueFile(std::optional<std::string> path);
 
     // Every call so far, in order: "memo KB901X_Memo: text", "enable MAIN_CONNECT 1",
+    // "check CheckBox_HIDE 0", "visible StaticText_in_counter 1",
     // "gauge CGauge_UPD 5", "gaugemax CGauge_UPD 5", "show TUPDATE_FORM", "error: text", ...
     std::vector<std::string> calls() const;
     // The lines appended to one memo (clears included: a clear empties the list).
@@ -39,6 +42,9 @@ class RecorderPort : public UiPort {
     std::vector<std::string> memoHistory(const std::string& memo) const;
     std::vector<std::string> messages() const;  // "error: ..." / "warning: ..."
     std::optional<bool> enabled(const std::string& control) const;
+    std::optional<bool> checked(const std::string& control) const;
+    // A control's last setVisible (empty before any).
+    std::optional<bool> controlVisible(const std::string& control) const;
     std::optional<int> gauge(const std::string& gauge) const;
     std::optional<int> gaugeMax(const std::string& gauge) const;
     std::optional<Rgb> colour(const std::string& control) const;
