@@ -52,6 +52,7 @@ FtStatus JigLink::setDataCharacteristics() {
     ZJIG_ON_DEVICE(setDataCharacteristics(kBits8, kStopBits1, kParityNone));
 }
 FtStatus JigLink::setTimeouts(uint32_t readMs, uint32_t writeMs) {
+    readTimeoutMs_ = readMs;
     ZJIG_ON_DEVICE(setTimeouts(readMs, writeMs));
 }
 FtStatus JigLink::setLatencyTimer(uint8_t ms) { ZJIG_ON_DEVICE(setLatencyTimer(ms)); }
@@ -102,9 +103,33 @@ void JigLink::configure(uint32_t readMs, uint32_t writeMs) {
 uint32_t JigLink::identify(std::string& identity) {
     buffer_[0] = kIdentifyCommand;
     write(1);
-    read(kIdentityMaxBytes);
-    if (bytesMoved > 0) identity = PrintableText(buffer_.data(), bytesMoved);
-    return bytesMoved;
+    // The identity is one line, shorter than the 32 bytes asked for: take
+    // what has come as it comes and stop at its line end, instead of letting
+    // one read of 32 bytes wait out the whole read time-out. A JIG that sends
+    // no line end still ends at the time-out, with what it sent.
+    uint8_t answer[kIdentityMaxBytes];
+    uint32_t got = 0;
+    const auto deadline = Clock::now() + milliseconds(readTimeoutMs_);
+    while (device_ && got < kIdentityMaxBytes) {
+        if (!ftOk(getStatus())) break;
+        if (rxQueue > 0) {
+            uint32_t moved = 0;
+            const uint32_t want = std::min(rxQueue, kIdentityMaxBytes - got);
+            if (!ftOk(device_->read(answer + got, want, moved))) break;
+            const bool lineEnd =
+                std::find(answer + got, answer + got + moved, '\n') != answer + got + moved;
+            got += moved;
+            if (lineEnd) break;
+            continue;
+        }
+        if (cancelled() || Clock::now() >= deadline) break;
+        device_->waitForData(rxQueue, deadline);
+    }
+    if (buffer_.size() < kIdentityMaxBytes) buffer_.resize(kIdentityMaxBytes);
+    std::memcpy(buffer_.data(), answer, got);
+    bytesMoved = got;
+    if (got > 0) identity = PrintableText(buffer_.data(), got);
+    return got;
 }
 
 milliseconds JigLink::effectiveLimit(milliseconds ownDefault) const {

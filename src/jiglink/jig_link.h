@@ -84,7 +84,8 @@ class JigLink {
 
     // Reset, 921600 baud, 8/1/none, time-outs. Results are not examined.
     void configure(uint32_t readMs = kDefaultTimeoutMs, uint32_t writeMs = kDefaultTimeoutMs);
-    // 'B', then one read of up to 32 bytes. Returns the bytes moved; the
+    // 'B', then up to 32 bytes, taken until the identity's line end (LF) has
+    // come or the read time-out has run out. Returns the bytes taken; the
     // identity text is set when any byte came.
     uint32_t identify(std::string& identity);
 
@@ -130,6 +131,7 @@ class JigLink {
     std::vector<uint8_t> buffer_;
     std::unique_ptr<Device> device_;
     const std::atomic<bool>* cancel_ = nullptr;
+    uint32_t readTimeoutMs_ = kDefaultTimeoutMs;  // the last setTimeouts
 };
 
 }  // namespace zjig

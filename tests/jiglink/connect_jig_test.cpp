@@ -54,7 +54,7 @@ TEST(ConnectJig, StandardOpenSequenceThenIdentifyThenLatencyOnAcceptance) {
     ASSERT_EQ(run->result, ConnectResult::Accepted);
     EXPECT_EQ(run->calls, (std::vector<std::string>{"open 0", "reset 0", "baud 0 921600",
                                                     "format 0 800", "timeouts 0 300 300",
-                                                    "write 0 42", "read 0 32", "latency 0 2"}));
+                                                    "write 0 42", "read 0 8", "latency 0 2"}));
     EXPECT_EQ(run->ui.memo("KB901X_Memo").back(), "Communication with programmer installed.");
 }
 

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 using test::FakeDeviceScript;
 
 class JigLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         FakeDeviceScript s;
         s.answers['A'] = {'1', '2', '3'};
@@ -33,7 +33,8 @@ TEST_F(JigLinkTest, WaitsSucceedOnceTheBytesAreQueued) {
     link->send({'A'});
     EXPECT_EQ(link->waitForInput(3), WaitResult::Ok);
     EXPECT_EQ(link->waitForExactly(3), WaitResult::Ok);
-    EXPECT_EQ(link->waitForExactly(2), WaitResult::Overflow) << "more bytes than the exchange allows";
+    EXPECT_EQ(link->waitForExactly(2), WaitResult::Overflow)
+        << "more bytes than the exchange allows";
     EXPECT_EQ(link->readByte(), WaitResult::Ok);
     EXPECT_EQ(link->data()[0], '1');
     EXPECT_EQ(link->drain(), WaitResult::Ok);
@@ -51,7 +52,8 @@ TEST_F(JigLinkTest, SilentJigEndsEveryWaitWithinItsLimit) {
         {"readByte", [](JigLink& l) { return l.readByte(150ms); }},
     };
     for (const auto& c : cases) {
-        for (std::optional<milliseconds> user : {std::optional<milliseconds>{}, std::optional(80ms)}) {
+        for (std::optional<milliseconds> user :
+             {std::optional<milliseconds>{}, std::optional(80ms)}) {
             auto link = openLink(user);
             const auto start = Clock::now();
             EXPECT_EQ(c.wait(*link), WaitResult::TimedOut) << c.name;
@@ -93,6 +95,39 @@ TEST_F(JigLinkTest, IdentifyTakesUpToThirtyTwoBytes) {
     std::string id;
     EXPECT_EQ(link.identify(id), 32u);
     EXPECT_EQ(id, std::string(32, 'A'));
+}
+
+// The identity is read as it arrives and the read stops at its line end:
+// the link never asks the bridge for more bytes than are queued, since such a
+// read would wait out the whole read time-out. Without a line end it takes
+// what came, up to 32 bytes.
+TEST(JigLinkIdentify, ReadsWhatHasArrivedAndStopsAtTheLineEnd) {
+    const struct {
+        const char* answer;
+        const char* identity;
+        std::vector<std::string> reads;
+    } cases[] = {
+        {"M328_EPM240_v16\r\n", "M328_EPM240_v16  ", {"read 0 17"}},
+        // Bytes that came in the same burst belong to the answer, as they always did.
+        {"M328_EPM240_v16\r\nGM", "M328_EPM240_v16  GM", {"read 0 19"}},
+        {"PCB2_V41", "PCB2_V41", {"read 0 8"}},
+        {"0123456789ABCDEF0123456789ABCDEF0123", "0123456789ABCDEF0123456789ABCDEF", {"read 0 32"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        auto log = std::make_shared<test::FakeLog>();
+        DeviceList list = test::fakeDeviceList({test::answering(c.answer)}, log);
+        JigLink link(LinkEnv{&list, {}}, 16);
+        ASSERT_EQ(link.open(0), FtStatus::Ok);
+        link.setTimeouts(50, 50);
+        std::string identity;
+        EXPECT_EQ(link.identify(identity), std::string(c.identity).size());
+        EXPECT_EQ(identity, c.identity);
+        std::vector<std::string> reads;
+        for (const auto& call : log->snapshot())
+            if (call.rfind("read ", 0) == 0) reads.push_back(call);
+        EXPECT_EQ(reads, c.reads);
+    }
 }
 
 }  // namespace
