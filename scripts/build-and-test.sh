@@ -12,6 +12,9 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 
+echo "== Install into a scratch prefix and build the Debian package"
+scripts/check-install.sh build/release
+
 if [ "${ZJIG_SANITIZERS:-1}" != "0" ]; then
     # The desktop windows stay out of the sanitizer passes: Qt's own
     # libraries are not built with the sanitizers and only add noise.

@@ -104,7 +104,8 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     rt.port = std::make_unique<CliPort>(out, err);
     rt.err = err;
 
-    CLI::App app{"zjig: read and write embedded-controller flash through the Zentravox JIG"};
+    CLI::App app{"zjig: read and write embedded-controller flash through the Zentravox JIG",
+                 "zjig"};
     app.set_help_all_flag("--help-all", "Show the help of every subcommand");
     app.require_subcommand(1);
     frontend::addCommonOptions(app, rt.options);

@@ -14,7 +14,11 @@
 
 namespace zjig::frontend {
 
+const char* programVersion() { return ZJIG_VERSION; }
+
 void addCommonOptions(CLI::App& app, CommonOptions& options) {
+    app.set_version_flag("--version", std::string(app.get_name()) + " " + programVersion(),
+                         "Show the program's version and exit");
     app.add_option("--port", options.ports,
                    "JIG device: serial:PATH, d2xx, d2xx:N, sim or sim:OPTIONS (repeatable; the "
                    "first is device index 0)");
@@ -37,8 +41,11 @@ void addCommonOptions(CLI::App& app, CommonOptions& options) {
                 return {};
             },
             "SECONDS"));
-    app.add_option("--firmware-dir", options.firmwareDir,
-                   "Folder of the JIG firmware files (default: the program's folder)");
+    app.add_option(
+        "--firmware-dir", options.firmwareDir,
+        "Folder of the JIG firmware files (default: the first that holds them of the program's "
+        "folder, $XDG_DATA_HOME/zentravox-jig/firmware and the install's "
+        "share/zentravox-jig/firmware)");
     app.add_flag_callback(
         "--help-sim",
         [] {
@@ -80,11 +87,52 @@ std::string programFolder() {
     return slash == std::string::npos ? "./" : text.substr(0, slash + 1);
 }
 
-std::string firmwareFolder(const CommonOptions& options) {
-    if (options.firmwareDir.empty()) return programFolder();
-    std::string dir = options.firmwareDir;
-    if (dir.back() != '/') dir += '/';
+namespace {
+
+std::string withSeparator(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
     return dir;
+}
+
+// The files the program looks for in its firmware folder.
+constexpr const char* kFirmwareFiles[] = {"JFW_COMMON.hex",  "JFW_MECJTAG.hex", "JFW_ITE.hex",
+                                          "JFW_NUVOTON.hex", "JFW_JIG3.vss",    "NUVOTON.vss"};
+
+bool holdsFirmware(const std::string& dir) {
+    for (const char* file : kFirmwareFiles)
+        if (::access((dir + file).c_str(), R_OK) == 0) return true;
+    return false;
+}
+
+bool onlySimulatedPorts(const CommonOptions& options) {
+    if (options.ports.empty()) return false;
+    for (const auto& port : options.ports)
+        if (port != "sim" && port.rfind("sim:", 0) != 0) return false;
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> firmwareSearchPath(const CommonOptions& options) {
+    std::vector<std::string> path{programFolder()};
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        path.push_back(withSeparator(xdg) + "zentravox-jig/firmware/");
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        path.push_back(withSeparator(home) + ".local/share/zentravox-jig/firmware/");
+    // The installed program's share folder lies beside its bin folder.
+    const std::string share = programFolder() + "../" + kShareFolder;
+    path.push_back(share + "firmware/");
+    // The sample firmware made for the simulated JIG would leave a real JIG
+    // without a working firmware: it is offered to simulated JIGs only.
+    if (onlySimulatedPorts(options)) path.push_back(share + "sim-firmware/");
+    return path;
+}
+
+std::string firmwareFolder(const CommonOptions& options) {
+    if (!options.firmwareDir.empty()) return withSeparator(options.firmwareDir);
+    for (const auto& dir : firmwareSearchPath(options))
+        if (holdsFirmware(dir)) return dir;
+    return programFolder();
 }
 
 }  // namespace zjig::frontend

@@ -21,7 +21,10 @@ struct CommonOptions {
     std::string firmwareDir;    // empty: the program's own folder
 };
 
-// Adds --port, --timeout, --firmware-dir and --help-sim to an app.
+// The version of both programs ("4.10").
+const char* programVersion();
+
+// Adds --port, --timeout, --firmware-dir, --help-sim and --version to an app.
 void addCommonOptions(CLI::App& app, CommonOptions& options);
 
 // Builds the device list: the ports given, in order, or the default list.
@@ -34,7 +37,19 @@ LinkEnv makeLinkEnv(const CommonOptions& options, DeviceList& list);
 
 // The folder of the running program file, ending with a separator.
 std::string programFolder();
-// The firmware folder to use, ending with a separator.
+// The installed program's data folder, relative to its bin folder.
+inline constexpr const char* kShareFolder = "share/zentravox-jig/";
+
+// Where the JIG firmware files are looked for without `--firmware-dir`, in
+// order: the program's own folder, $XDG_DATA_HOME/zentravox-jig/firmware
+// (~/.local/share/... without it), the install prefix's
+// share/zentravox-jig/firmware, and, when every --port is a simulated JIG,
+// the sample firmware in share/zentravox-jig/sim-firmware. Each ends with a
+// separator.
+std::vector<std::string> firmwareSearchPath(const CommonOptions& options);
+// The firmware folder to use, ending with a separator: `--firmware-dir`, or
+// the first folder of the search path that holds a firmware file, or the
+// program's own folder.
 std::string firmwareFolder(const CommonOptions& options);
 
 }  // namespace zjig::frontend

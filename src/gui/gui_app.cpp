@@ -8,6 +8,7 @@
 #include "app/mode_registry.h"
 #include "base/modes.h"
 #include "base/names.h"
+#include "frontend/options.h"
 #include "gui/event_wait.h"
 #include "gui/mode_windows.h"
 #include "gui/placeholder_window.h"
@@ -68,6 +69,9 @@ GuiApp::GuiApp(GuiConfig config) : config_(std::move(config)) {
     // The windows in the order the program has always created them.
     auto mainWindow = std::make_unique<MainWindow>();
     main_ = mainWindow.get();
+    // The caption keeps its text; the version shows when the pointer rests on the window.
+    main_->setToolTip(QStringLiteral("Zentravox JIG ") +
+                      QString::fromLatin1(frontend::programVersion()));
     addWindow(std::move(mainWindow));
     for (const ModeInfo& info : kModes) {
         addMode(info);

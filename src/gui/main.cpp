@@ -15,7 +15,9 @@ namespace {
 bool asksForHelp(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
-        if (a == "-h" || a == "--help" || a == "--help-sim") return true;
+        if (a == "-h" || a == "--help" || a == "--help-all" || a == "--help-sim" ||
+            a == "--version")
+            return true;
     }
     return false;
 }
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
     CLI::App cli{"Zentravox JIG: read and write embedded-controller flash through the JIG",
                  "zentravox-jig"};
     zjig::frontend::CommonOptions options;
+    cli.set_help_all_flag("--help-all", "Show the help of every option");
     zjig::frontend::addCommonOptions(cli, options);
     std::string screenshotDir;
     cli.add_option("--screenshot", screenshotDir, "Save pictures of every window in DIR and exit");

@@ -14,6 +14,7 @@
 
 #include "base/modes.h"
 #include "base/names.h"
+#include "frontend/options.h"
 #include "gui/event_wait.h"
 #include "gui/placeholder_window.h"
 #include "jiglink/backends/backends.h"
@@ -143,6 +144,8 @@ TEST_F(GuiAppTest, MainWindowHasTheModeListStartAndExit) {
     MainWindow& main = app->mainWindow();
     QComboBox* selector = main.selector();
     EXPECT_EQ(selector->objectName(), names::kMainSelector);
+    // The version rests in the window's tooltip; the caption keeps its text.
+    EXPECT_TRUE(main.toolTip().endsWith(QString::fromLatin1(frontend::programVersion())));
     ASSERT_EQ(selector->count(), static_cast<int>(kSelectorItems.size()));
     for (size_t i = 0; i < kSelectorItems.size(); ++i)
         EXPECT_EQ(selector->itemText(static_cast<int>(i)), text(kSelectorItems[i]));
