@@ -61,7 +61,7 @@ class UpdateFixture : public ::testing::Test {
     // The sample firmware files made for the simulated JIG.
     void copySampleFirmware() {
         const auto samples =
-            std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "sim-firmware";
+            std::filesystem::path(ZJIG_SOURCE_DIR) / "sim-firmware";
         for (const auto& entry : std::filesystem::directory_iterator(samples))
             std::filesystem::copy_file(entry.path(), dir_ / entry.path().filename());
     }
