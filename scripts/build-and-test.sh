@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds in Release and runs every test, then runs the tests again under
+# Checks the folder layers and control names, builds in Release and runs
+# every test, then runs the tests again under
 # AddressSanitizer+UBSan and under ThreadSanitizer. ZJIG_SANITIZERS=0 skips
 # the sanitizer passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs=$(nproc)
+
+echo "== Layers and control names"
+python3 scripts/check_layers_test.py
+python3 scripts/check_layers.py
 
 echo "== Release build and tests"
 cmake --preset release >/dev/null
