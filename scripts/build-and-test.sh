@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the folder layers and control names, builds in Release and runs
-# every test, then runs the tests again under
+# every test, runs each fuzzer for a short while (ZJIG_FUZZ=0 skips it, and
+# ZJIG_FUZZ_SECONDS sets the time per fuzzer), then runs the tests again under
 # AddressSanitizer+UBSan and under ThreadSanitizer. ZJIG_SANITIZERS=0 skips
 # the sanitizer passes.
 set -euo pipefail
@@ -16,6 +17,10 @@ echo "== Release build and tests"
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
+
+if [ "${ZJIG_FUZZ:-1}" != "0" ]; then
+    scripts/fuzz.sh "${ZJIG_FUZZ_SECONDS:-20}"
+fi
 
 if [ "${ZJIG_SANITIZERS:-1}" != "0" ]; then
     # The desktop windows stay out of the sanitizer passes: Qt's own

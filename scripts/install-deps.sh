@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only when one is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libcli11-dev qt6-base-dev libgl1-mesa-dev xvfb xauth python3)
+          libcli11-dev qt6-base-dev libgl1-mesa-dev xvfb xauth python3
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
