@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libcli11-dev qt6-base-dev libgl1-mesa-dev xvfb xauth python3
-          help2man desktop-file-utils file dpkg-dev)
+          help2man desktop-file-utils file dpkg-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,8 +15,8 @@ const char* const kFfcHelpLines[] = {
     "  The sequence of the connection while working on a flexible cable.",
     "1 Connect the motherboard and the programmer via a flexible cable.",
     "2 Connect the ground between the motherboard and the programmer.",
-    "3 In the shell, choose a motherboard, a flexible cable, the first in the first or not, and "
-    "then click APPLY SETTINGS.",
+    ("3 In the shell, choose a motherboard, a flexible cable, the first in the first or not, and "
+     "then click APPLY SETTINGS."),
     "4 Only NOW it is possible to connect the power supply to the motherboard !",
     "",
 };
