@@ -26,7 +26,8 @@ struct IteRequest {
     std::vector<std::string> pins;  // --pin SIGNAL=N
     bool reversed = false;
     std::string language = "en";
-    bool withMapping = false;  // --mb or --pin given
+    bool withMapping = false;   // --mb or --pin given
+    bool fromDatabase = false;  // --mb given
 };
 
 // The drop-downs set from --pin SIGNAL=N; the others stay "NC".
@@ -80,8 +81,8 @@ int runIte(Runtime& rt, const IteRequest& request) {
     port.printMemo(request.language == "ru" ? kMemoRu : kMemoEng);
 
     if (request.withMapping) {
-        const int chosen = request.motherboard.empty() ? setPins(rt, session, request.pins)
-                                                       : chooseMotherboard(rt, session, request);
+        const int chosen = request.fromDatabase ? chooseMotherboard(rt, session, request)
+                                                : setPins(rt, session, request.pins);
         if (chosen != kExitOk) return chosen;
         const int code = runOperation(rt, session, [&] { session.ITE_SETUP_BitBtnClick(); });
         if (request.action == IteAction::Apply || code != kExitOk) return code;
@@ -139,11 +140,13 @@ void addIteCommand(CLI::App& ite, Runtime& rt, const char* name, IteAction actio
                 return;
             }
             request->withMapping = true;
+            request->fromDatabase = mb->count() > 0;
             rt.action = [&rt, request] { return runIte(rt, *request); };
         });
     else
         command->callback([&rt, request, mb, pin] {
             request->withMapping = mb->count() > 0 || pin->count() > 0;
+            request->fromDatabase = mb->count() > 0;
             rt.action = [&rt, request] { return runIte(rt, *request); };
         });
 }
