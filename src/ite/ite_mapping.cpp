@@ -7,7 +7,8 @@ namespace zjig::ite {
 
 namespace {
 
-inline constexpr Rgb kDataColour = kGreen;
+// The green of the data lines is a dark one: readable on the window's grey.
+inline constexpr Rgb kDataColour{0, 128, 0};
 inline constexpr Rgb kStrobeColour = kRed;
 inline constexpr Rgb kBusyColour = kBlue;
 inline constexpr Rgb kScanColour = kBlack;

@@ -1,5 +1,6 @@
 #include "ite/ite_window.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -181,18 +182,33 @@ bool IteWindow::saveScenes(SceneContext& scenes) {
     session_.ITE_SETUP_BitBtnClick();
     const std::string dump = QDir(scenes.dir).filePath(QStringLiteral("reading.bin")).toStdString();
     scenes.port.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
+
+    // The pictures are taken the moment the gauge passes a third, however
+    // fast the JIG is, once with each memo in view. They are grabbed right
+    // here: letting events run first would let the read run to its end.
+    bool pictured = false;
+    bool saved = true;
+    auto picture = [&](const char* file) {
+        const QString path = QDir(scenes.dir).filePath(QString::fromLatin1(file));
+        return grab().save(path, "PNG");
+    };
+    auto onProgress = [&](int value) {
+        if (pictured || value <= readGauge_->maximum() / 3) return;
+        pictured = true;
+        saved = picture("ite_window_reading_ru.png");
+        language_->setChecked(false);
+        memoRu_->hide();
+        memoEng_->show();
+        saved = picture("ite_window_reading_eng.png") && saved;
+        language_->setChecked(true);
+        memoEng_->hide();
+        memoRu_->show();
+    };
+    const auto watch = connect(readGauge_, &QProgressBar::valueChanged, this, onProgress);
     session_.ITE_READ_BitBtnClick();
-    processEventsUntil(
-        [&] { return !session_.busy() || readGauge_->value() > readGauge_->maximum() / 3; },
-        std::chrono::seconds(60));
-    bool saved = !session_.busy() || scenes.save(this, "ite_window_reading_ru.png");
-    if (session_.busy()) {
-        language_->click();
-        processEventsUntil([&] { return memoEng_->isVisible(); }, std::chrono::seconds(5));
-        saved = saved && scenes.save(this, "ite_window_reading_eng.png");
-        language_->click();
-    }
     processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
+    QCoreApplication::processEvents();  // the window updates the read left queued
+    disconnect(watch);
     scenes.port.setFileDialogHandler(nullptr);
     QFile::remove(QString::fromStdString(dump));
     return saved;

@@ -164,7 +164,7 @@ TEST(IteSignals, NamesCodesAndDropDownsFollowTheLayout) {
     EXPECT_STREQ(info(IteSignal::SLIN).label, "Label11");
     EXPECT_EQ(info(IteSignal::BUSY).colour, kBlue);
     EXPECT_EQ(info(IteSignal::AFD).colour, kRed);
-    EXPECT_EQ(info(IteSignal::PD5).colour, kGreen);
+    EXPECT_EQ(info(IteSignal::PD5).colour, (Rgb{0, 128, 0}));
     EXPECT_EQ(info(IteSignal::KSI4).colour, kBlack);
     for (size_t i = 0; i < kSignalCount; ++i)
         EXPECT_EQ(std::string(info(kDropDownOrder[i]).dropDown),

@@ -89,7 +89,7 @@ TEST_F(IteWindowTest, ControlsCaptionsAndColours) {
     EXPECT_EQ(w.label(IteSignal::STB)->text(), "STB# (58 KSI0) WR/RD 0/1");
     EXPECT_EQ(w.label(IteSignal::STB)->objectName(), "Label9");
     EXPECT_EQ(w.label(IteSignal::STB)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(w.label(IteSignal::PD3)->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+    EXPECT_EQ(w.label(IteSignal::PD3)->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_EQ(w.label(IteSignal::BUSY)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     QComboBox* busy = w.dropDown(IteSignal::BUSY);
     EXPECT_EQ(busy->objectName(), "ComboBox13");
