@@ -485,13 +485,14 @@ struct IteSession::State {
             if (b != keep) ui.setEnabled(b, enabled);
     }
 
-    // An operation that ends in its handler: back to idle, four buttons on.
-    void endInHandler(bool linkOpen, bool ok, const char* pressed) {
+    // An operation that ends in its handler: back to idle, the buttons on
+    // (all but `untouched`, which the press left enabled).
+    void endInHandler(bool linkOpen, bool ok, const char* untouched) {
         if (linkOpen) ITE_EndSession(ok);
         if (dump.isOpen()) abandonDump();
         image.clear();
         tag = Tag::NONE;
-        enableOperationButtons(true, pressed);
+        enableOperationButtons(true, untouched);
         core.setOutcome(ok);
     }
 
@@ -594,13 +595,13 @@ struct IteSession::State {
         ui.setColor(kReadGauge, kRed);
         ui.setGaugeProgress(kReadGauge, 0);
         reportBoth("");
-        if (!connect()) return endInHandler(false, false, kWriteButton);
+        if (!connect()) return endInHandler(false, false, nullptr);
 
         const auto path = ui.fileDialog(openDialogSpec());
         if (!path) {
             report("Запись отмененена пользователем. Все сворачиваем. (WR_DLG)",
                    "WRITE canceled by the user. all displace. (WR_DLG)");
-            return endInHandler(true, false, kWriteButton);
+            return endInHandler(true, false, nullptr);
         }
         // The image is read whole and checked here, before the first
         // register write: the erase must never run for a file that cannot
@@ -617,7 +618,7 @@ struct IteSession::State {
                 report("Файл не годится для записи: " + shown + " (WR_SIZE)",
                        "The file cannot be written: " + shown + " (WR_SIZE)");
             }
-            return endInHandler(true, false, kWriteButton);
+            return endInHandler(true, false, nullptr);
         }
         if (const std::string warning =
                 imageSizeWarning(*path, loaded.size, kFlashSize, kErasedByte);
@@ -629,7 +630,7 @@ struct IteSession::State {
         timeLine();
         report("Пишем из файла: " + displayText(*path), "Data file: " + displayText(*path));
         report("Начинаем запись ITE ...", "Writing starts ...");
-        if (!connectController("(Wxxx)")) return endInHandler(true, false, kWriteButton);
+        if (!connectController("(Wxxx)")) return endInHandler(true, false, nullptr);
         core.startWorker([this] { ReadThread_ITE(); });
     }
 

@@ -480,19 +480,37 @@ TEST_F(IteSessionTest, AFailedReadLeavesAnExistingFileAlone) {
     EXPECT_EQ(ui.messages()[0].rfind("warning: ", 0), 0u);
 }
 
-TEST_F(IteSessionTest, CancellingTheSaveDialogSendsOAndCreatesNoFile) {
-    open("jig2=ITE");
-    applyZti();
-    session->ITE_READ_BitBtnClick();  // no file queued: cancelled
-    finish();
-    expectReport("Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)",
-                 "Reading canceled by the user. All displace. (RD_DLG)");
-    EXPECT_EQ(hostBytes(), (Bytes{'B', 'O'}));
-    EXPECT_FALSE(session->busy());
-    for (const char* b : kFourButtons) EXPECT_EQ(ui.enabled(b), true) << b;
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()) ||
-                std::distance(std::filesystem::directory_iterator(dir.path()),
-                              std::filesystem::directory_iterator{}) == 1);  // the database only
+TEST_F(IteSessionTest, CancellingAFileDialogSendsOAndCreatesNoFile) {
+    struct Case {
+        bool reading;
+        const char* ru;
+        const char* en;
+    } cases[] = {
+        {true, "Чтение отмененено пользователем. Все сворачиваем. (RD_DLG)",
+         "Reading canceled by the user. All displace. (RD_DLG)"},
+        {false, "Запись отмененена пользователем. Все сворачиваем. (WR_DLG)",
+         "WRITE canceled by the user. all displace. (WR_DLG)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.en);
+        open("jig2=ITE");
+        applyZti();
+        // No file queued: the dialog is cancelled.
+        if (c.reading)
+            session->ITE_READ_BitBtnClick();
+        else
+            session->ITE_WRITE_BitBtnClick();
+        finish();
+        expectReport(c.ru, c.en);
+        EXPECT_EQ(hostBytes(), (Bytes{'B', 'O'}));
+        EXPECT_FALSE(session->busy());
+        EXPECT_EQ(session->lastOperationSucceeded(), false);
+        for (const char* b : kFourButtons) EXPECT_EQ(ui.enabled(b), true) << b;
+        // The folder holds the database only.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                std::filesystem::directory_iterator{}),
+                  1);
+    }
 }
 
 TEST_F(IteSessionTest, SilenceInsideABlockEndsWithinTheTimeout) {
