@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/mb_database.h"
+
 namespace zjig::kb90 {
 
 // The debug signals of the KB90XX and the keyboard lines that carry them.
@@ -31,18 +33,10 @@ struct PinSet {
     int highest() const;
 };
 
-// The motherboard database split into records: a line feed ends a record
-// (empty ones included), carriage returns are dropped, and text after the
-// last line feed is no record.
-std::vector<std::string> splitMbDatabase(std::string_view content);
-
-// The value of `key` ("KSO3=") in a record: the one or two characters after
-// the first occurrence of the key, the second one unless the record ends
-// there or it is a blank. Nothing when the key is missing.
-std::optional<std::string> mbKeyValue(std::string_view record, std::string_view key);
-
-// A key value as a connector pin: one or two decimal digits, 1 to 32.
-std::optional<int> pinNumber(std::string_view value);
+// The database readers shared with the other modes, under this mode's names.
+using zjig::mbKeyValue;
+using zjig::pinNumber;
+using zjig::splitMbDatabase;
 
 // The five pins of a record; nothing when a key is missing or a value is no
 // connector pin (the window shows "Error data format!").
