@@ -4,7 +4,18 @@
 // names here rather than spelling them again.
 #pragma once
 
+#include <string_view>
+
 namespace zjig::names {
+
+// A control whose layout name another window uses too is addressed through
+// the port as "WINDOW/NAME", so that each name stays defined once and the
+// port cannot reach the other window's control; controlLeaf gives the NAME,
+// the widget's own name in its window.
+constexpr std::string_view controlLeaf(std::string_view name) {
+    const size_t slash = name.rfind('/');
+    return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
 
 // Windows, in the order they are created at start-up.
 inline constexpr const char* kMainWindow = "TForm1";

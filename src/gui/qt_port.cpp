@@ -139,6 +139,10 @@ QWidget* QtPort::findWindow(const std::string& name) const {
 }
 
 QWidget* QtPort::findControl(const std::string& name) const {
+    if (const size_t slash = name.find('/'); slash != std::string::npos) {
+        QWidget* window = findWindow(name.substr(0, slash));
+        return window ? window->findChild<QWidget*>(q(name.substr(slash + 1))) : nullptr;
+    }
     const QString wanted = q(name);
     for (const auto& w : windows_) {
         if (!w) continue;

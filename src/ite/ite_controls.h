@@ -17,7 +17,7 @@ inline constexpr std::string_view kWindowCaption = "ITE 14_03_2017";
 
 inline constexpr const char* kMbList = "ITE_ComboBox_MB_SWITCH";
 inline constexpr const char* kCableBox = "ITE_CheckBox";
-inline constexpr const char* kPinFrame = "GroupBox1";
+inline constexpr const char* kPinFrame = "TITE_FORM/GroupBox1";
 inline constexpr const char* kApplyButton = "ITE_SETUP_BitBtn";
 inline constexpr const char* kCheckButton = "ITE_CHECK_CON_BitBtn";
 inline constexpr const char* kReadButton = "ITE_READ_BitBtn";

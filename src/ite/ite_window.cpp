@@ -55,7 +55,7 @@ IteWindow::IteWindow(IteSession& session)
     cable_->setEnabled(false);
 
     frame_ = new QGroupBox(latin(kPinFrameCaption), this);
-    frame_->setObjectName(latin(kPinFrame));
+    frame_->setObjectName(latin(names::controlLeaf(kPinFrame)));
     auto* pins = new QGridLayout(frame_);
     pins->setContentsMargins(12, 16, 12, 12);
     pins->setHorizontalSpacing(10);

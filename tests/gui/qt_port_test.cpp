@@ -20,6 +20,7 @@
 #include <future>
 #include <thread>
 
+#include "base/names.h"
 #include "gui/event_wait.h"
 #include "gui/form_window.h"
 #include "gui/widgets.h"
@@ -361,6 +362,21 @@ TEST_F(QtPortTest, MemoKeepsBlankLinesAndScrollsToTheEnd) {
     EXPECT_TRUE(memo->lines().isEmpty());
     port.appendLine("Memo1", "");
     EXPECT_EQ(memo->lines(), QStringList{""});
+}
+
+TEST_F(QtPortTest, AWindowQualifiedNameReachesOnlyThatWindowsControl) {
+    // Two windows whose layouts both name a control "Label1".
+    FormWindow second("TSecondForm", QStringLiteral("Second"));
+    auto* twin = new QLabel(&second);
+    twin->setObjectName(QStringLiteral("Label1"));
+    port.addWindow(&second);
+    port.setText("TSecondForm/Label1", "second");
+    EXPECT_EQ(twin->text(), "second");
+    EXPECT_EQ(label->text(), "");
+    port.setText("Label1", "first");
+    EXPECT_EQ(label->text(), "first");
+    EXPECT_EQ(twin->text(), "second");
+    EXPECT_EQ(names::controlLeaf("TSecondForm/Label1"), "Label1");
 }
 
 TEST_F(QtPortTest, NamesNoWindowHoldsAreRecorded) {
