@@ -195,11 +195,11 @@ void Mec16xx::streamBlocks(Uart& uart) {
                 if (auto at = indexOf(address + static_cast<uint32_t>(i))) block[i] = memory_[*at];
         }
         block[kBlockSize] = absent_ ? kNoChip : readable ? kBlockGood : kBlockLost;
+        // The extra bytes go out with the block, so the PC never sees the
+        // block alone in its queue.
+        if (longBlock_ && blocksSent_ == *longBlock_)
+            block.resize(block.size() + kFloodBytes, 0x55);
         uart.put(block.data(), block.size());
-        if (longBlock_ && blocksSent_ == *longBlock_) {
-            const std::vector<uint8_t> more(kFloodBytes, 0x55);
-            uart.put(more.data(), more.size());
-        }
         if (stallBlock_ && blocksSent_ == *stallBlock_) fallSilent(uart);
         address += kBlockSize;
         for (;;) {

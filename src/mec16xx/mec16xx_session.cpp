@@ -435,6 +435,8 @@ struct Mec16Session::State {
                                     link.bytesMoved != kBlockWithStatus))
             r = WaitResult::LinkError;
         if (r != WaitResult::Ok) {
+            // What came of a broken block is no answer to the closing steps.
+            if (r == WaitResult::Overflow) link.read(link.rxQueue);
             blockLost(info, blockName(), r);
             return false;
         }
