@@ -122,5 +122,39 @@ TEST_F(MecCli, FileProblemsGoToStandardErrorWithTheReason) {
               "directory\n");
 }
 
+TEST_F(MecCli, WriteWithEraseTakesOnlyAWholeImageAndVerifies) {
+    const std::string p = port("jig3");
+    writeFile("short.bin", image(1000, 2));
+    auto refused = zjig({"--port", p, "mec", "write", "short.bin", "--erase"});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.err,
+              "error: short.bin is 1000 bytes; --erase writes only a whole image of 196608 or "
+              "198656 bytes\n");
+    EXPECT_EQ(refused.out, "");
+
+    // Without an erase the programmed bits only clear: the verification finds it.
+    const std::string data = image(kMain + kInfo, 6);
+    writeFile("dump.bin", data);
+    auto unerased = zjig({"--port", p, "mec", "write", "dump.bin", "--verify"});
+    EXPECT_EQ(unerased.code, 1) << unerased.out;
+    EXPECT_TRUE(
+        hasLine(unerased.err, "error: verify: the flash differs from dump.bin at address 000000h"))
+        << unerased.err;
+
+    auto w = zjig({"--port", p, "mec", "write", "dump.bin", "--erase", "--verify"});
+    EXPECT_EQ(w.code, 0) << w.out << w.err;
+    EXPECT_TRUE(hasLine(w.out, "Стирание завершено успешно."));
+    EXPECT_TRUE(hasLine(w.out, "Write FLASH complete."));
+    EXPECT_EQ(w.err,
+              "warning: dump.bin is 198656 bytes, 2048 bytes longer than the flash (196608 "
+              "bytes); the bytes beyond it are dropped.\n");
+
+    auto r = zjig({"--port", p, "mec", "read", "back.bin", "--verify"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_TRUE(readFile("back.bin") == data.substr(0, kMain));
+    // The verifying read leaves no file behind.
+    EXPECT_EQ(r.err, "");
+}
+
 }  // namespace
 }  // namespace zjig::test
