@@ -289,6 +289,10 @@ Third-generation CPLD
   register; each is answered 'G'. A top-level 'I' or 'O' is answered 'G' (the
   second generation does not answer them).
 
+Third-generation JTAG side
+  'J' 'X' (SPI side off), 'J' 'S' (SPI side on) and 'J' '1' (TAP reset) are
+  each answered with one byte.
+
 )";
     for (const auto& t : makeTargets()) text += t->optionHelp() + "\n";
     return text;

@@ -46,6 +46,9 @@ class Target {
     // whether a top-level byte of that firmware is one of its commands.
     virtual Family jig2Family() const = 0;
     virtual bool takesJig2Command(uint8_t cmd) const = 0;
+    // Third generation: a top-level byte, sent without any prefix, that is
+    // one of this target's commands.
+    virtual bool takesJig3Command(uint8_t) const { return false; }
     // Runs one command: on the third generation `cmd` is the byte after the
     // prefix, on the second the top-level byte itself. Reads and answers
     // through `uart` as the real firmware would, sequentially.

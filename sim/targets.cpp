@@ -1,5 +1,6 @@
 #include "sim/ene_kb90xx.h"
 #include "sim/ite_controller.h"
+#include "sim/mec16xx.h"
 #include "sim/target.h"
 
 namespace sim {
@@ -8,6 +9,7 @@ std::vector<std::unique_ptr<Target>> makeTargets() {
     std::vector<std::unique_ptr<Target>> targets;
     targets.push_back(std::make_unique<EneKb90xx>());
     targets.push_back(std::make_unique<IteController>());
+    targets.push_back(std::make_unique<Mec16xx>());
     return targets;
 }
 

@@ -184,7 +184,7 @@ TEST_F(GuiAppTest, EveryModeOpensThroughStartAndReturnsWithExit) {
         const bool placeholder = !findMode(name)->built;
         QPushButton* exit = w->exitButton();
         ASSERT_NE(exit, nullptr);
-        EXPECT_EQ(exit->text(), "EXIT");
+        EXPECT_EQ(exit->text(), mode == kModeMec ? "STOP and EXIT" : "EXIT");
         if (placeholder) {
             EXPECT_EQ(exit->objectName(), findMode(name)->placeholderExit);
             auto* line = w->findChild<QLabel*>();

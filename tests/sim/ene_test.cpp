@@ -176,7 +176,8 @@ TEST_F(Ene, WriteErasesTheFlashFirstSoAShortWriteLeavesTheRestBlank) {
 
 TEST_F(Ene, OtherSecondGenerationFirmwaresDoNotKnowTheEneCommands) {
     open("jig2=V42");
-    j->send(Bytes{'V', 'R', 'S', 'B'});
+    // 'R' is left out: on this firmware it starts the MEC block stream.
+    j->send(Bytes{'V', 'S', 'B'});
     EXPECT_EQ(text(j->take(14)), "PCB2_M88_V42\r\n");
     EXPECT_TRUE(j->quiet().empty());
 }
