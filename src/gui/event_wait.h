@@ -12,3 +12,17 @@ namespace zjig::gui {
 bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 }  // namespace zjig::gui
+
+namespace zjig {
+class ModeSession;
+}
+
+namespace zjig::gui {
+
+// Stops a mode's running operation from the window thread: asks it to stop,
+// answers the dialogs its end may still show (where a partial dump is) until
+// its worker has ended, then joins it. Joining at once could wait for ever
+// on a worker that waits for this thread to show its dialog.
+void stopOperation(ModeSession& session);
+
+}  // namespace zjig::gui

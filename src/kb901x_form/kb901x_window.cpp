@@ -154,7 +154,7 @@ void Kb901xWindow::closeRequested() {
     // window stops the operation only when the user says so.
     if (session_.busy()) {
         if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
+        stopOperation(session_);
     }
     session_.EXIT_KB901XClick();
 }

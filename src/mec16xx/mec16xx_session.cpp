@@ -925,7 +925,6 @@ void Mec16Session::CheckBox_erase_mec16Click(bool ticked) { state_->eraseInfoTic
 
 bool Mec16Session::busy() const { return state_->tag.load() != Tag::NONE; }
 bool Mec16Session::userBreak() const { return state_->userBreak.load(); }
-void Mec16Session::requestStop() { state_->core.stop = true; }
 
 }  // namespace zjig
 

@@ -35,10 +35,6 @@ class Mec16Session : public CoreModeSession {
     bool busy() const override;
     // Set by EXIT during an operation; a read stops after its current block.
     bool userBreak() const;
-    // Asks a running operation to stop at its next wait, without waiting for
-    // it (the window keeps serving the operation's last dialogs meanwhile);
-    // shutdown() then joins it.
-    void requestStop();
 
     // The rest of the session's state is private to its implementation.
     struct State;

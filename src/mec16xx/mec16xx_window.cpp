@@ -177,11 +177,7 @@ void Mec16Window::closeRequested() {
     // to stop; closing the window stops the operation when the user says so.
     if (session_.busy()) {
         if (!confirmStop || !confirmStop()) return;
-        // The operation's end may still show a dialog (where its partial dump
-        // is): this thread keeps serving them until the worker is done.
-        session_.requestStop();
-        processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
-        session_.shutdown();
+        stopOperation(session_);
     }
     session_.EXIT_MEC16Click();
 }

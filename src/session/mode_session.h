@@ -40,6 +40,10 @@ class ModeSession {
     // Stops a running operation at its next wait (closing bytes sent, link
     // closed, file kept as a failed operation keeps it) and joins its worker.
     virtual void shutdown() = 0;
+    // Asks a running operation to stop at its next wait, without waiting for
+    // it: the window thread can then go on answering the operation's last
+    // dialogs until its worker has ended.
+    virtual void requestStop() = 0;
     // How the last press ended: true when the operation succeeded. Empty
     // until a press got past the busy check and ended.
     virtual std::optional<bool> lastOperationSucceeded() const = 0;

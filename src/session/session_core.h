@@ -80,6 +80,7 @@ class CoreModeSession : public ModeSession {
   public:
     bool waitIdle(std::chrono::milliseconds limit) override { return core().waitIdle(limit); }
     void shutdown() override { core().shutdown(); }
+    void requestStop() override { core().stop = true; }
     std::optional<bool> lastOperationSucceeded() const override {
         return core().lastOperationSucceeded();
     }

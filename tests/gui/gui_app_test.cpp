@@ -375,6 +375,8 @@ class EneStalledReadTest : public GuiAppTest {
         GuiAppTest::SetUp();
         startApp({"jig3,ene-stall=3"}, std::chrono::minutes(10));
         ASSERT_TRUE(openMode(kModeEne));
+        // An earlier dump the stopped read must leave alone.
+        std::ofstream(dir / "flash.bin", std::ios::binary) << "earlier dump";
         answers.push_back((dir / "flash.bin").string());
         eneWindow().readButton()->click();
         ASSERT_TRUE(waitFor([&] { return eneSession().busy(); }));
@@ -396,12 +398,19 @@ TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
     EXPECT_TRUE(ene.isVisible());
     EXPECT_TRUE(eneSession().busy());
 
+    // The stopped read ends by saying where its blocks are, a dialog the
+    // worker waits on: the close must answer it rather than wait for the
+    // worker it waits for.
     stop = true;
     ene.close();
     EXPECT_EQ(asked, 2);
     EXPECT_FALSE(eneSession().busy());
     ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !ene.isVisible(); }));
     EXPECT_EQ(eneSession().lastOperationSucceeded(), std::optional<bool>(false));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("warning: The read failed; "), std::string::npos) << messages[0];
+    EXPECT_EQ(readFile(dir / "flash.bin"), "earlier dump");
+    EXPECT_EQ(fs::file_size(dir / "flash.bin.part") % 256, 0u);
 }
 
 TEST_F(EneStalledReadTest, QuittingStopsAndJoinsTheRead) {
