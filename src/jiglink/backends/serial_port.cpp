@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -326,21 +328,33 @@ class SerialDevice final : public Device {
     uint32_t writeMs_ = kInitialTimeoutMs;
 };
 
-// Opens and configures the node; -1 and the failure status when it cannot.
-FtStatus openNode(const std::string& path, int& out) {
+// Another program holds the node: its exclusive claim (EBUSY) or its lock.
+constexpr const char* kInUse = "in use by another program";
+
+std::string reasonFor(int err) {
+    if (err == EBUSY || err == EWOULDBLOCK) return kInUse;
+    return std::strerror(err);
+}
+
+// Opens and configures the node; -1, the failure status and why when it cannot.
+FtStatus openNode(const std::string& path, int& out, std::string& why) {
     out = -1;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FtStatus::DeviceNotOpened;
-    auto fail = [fd] {
+    if (fd < 0) {
+        why = reasonFor(errno);
+        return FtStatus::DeviceNotOpened;
+    }
+    auto fail = [fd, &why](std::string reason) {
+        why = std::move(reason);
         ::close(fd);
         return FtStatus::DeviceNotOpened;
     };
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return fail();  // not a terminal
+    if (::tcgetattr(fd, &tio) != 0) return fail("not a serial device");
     // TIOCEXCL keeps other programs out, but not a privileged one; the lock
     // keeps out every program that asks for it, this one included.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
-    if (::ioctl(fd, TIOCEXCL) != 0) return fail();
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(reasonFor(errno));
+    if (::ioctl(fd, TIOCEXCL) != 0) return fail(reasonFor(errno));
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -351,8 +365,9 @@ FtStatus openNode(const std::string& path, int& out) {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        const int err = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail();
+        return fail(reasonFor(err));
     }
     out = fd;
     return FtStatus::Ok;
@@ -363,26 +378,46 @@ class SerialPort final : public Port {
     SerialPort(std::string path, std::string sysfsDir)
         : path_(std::move(path)), sysfsDir_(std::move(sysfsDir)) {}
 
-    bool count(uint32_t& n, std::string&) override {
+    // A node that is missing, is no device node or may not be opened by this
+    // user is no device; its reason goes to the user. The node is not opened
+    // here: opening a serial line can pulse its control lines.
+    bool count(uint32_t& n, std::string& error) override {
+        n = 0;
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) != 0) {
+            error = describe() + ": " + std::strerror(errno);
+            return false;
+        }
+        if (!S_ISCHR(st.st_mode)) {
+            error = describe() + ": not a serial device";
+            return false;
+        }
+        if (::access(path_.c_str(), R_OK | W_OK) != 0) {
+            error = describe() + ": " + std::strerror(errno);
+            return false;
+        }
         n = 1;
         return true;
     }
 
     FtStatus open(uint32_t indexInPort, std::unique_ptr<Device>& out) override {
         out.reset();
+        openError_.clear();
         if (indexInPort != 0) return FtStatus::DeviceNotFound;
         int fd = -1;
-        FtStatus s = openNode(path_, fd);
+        FtStatus s = openNode(path_, fd, openError_);
         if (!ftOk(s)) return s;
         out = std::make_unique<SerialDevice>(fd, path_, sysfsDir_);
         return FtStatus::Ok;
     }
 
     std::string describe() const override { return "serial:" + path_; }
+    std::string openError() const override { return openError_; }
 
   private:
     std::string path_;
     std::string sysfsDir_;
+    std::string openError_;
 };
 
 // Splits a name into text and number runs, so "ttyUSB10" sorts after "ttyUSB2".
