@@ -147,7 +147,8 @@ TEST(SimOptions, WireLogAndSilentCpld) {
     ASSERT_TRUE(sim->open());
     EXPECT_EQ(sim->write(after, 1), 1u);
     std::ifstream in(log, std::ios::binary);
-    const std::string logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string logged((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
     EXPECT_EQ(logged, "SRB");
     sim.reset();
     std::filesystem::remove_all(dir);
