@@ -62,6 +62,7 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     void signal(int signo) const { ::kill(pid_, signo); }
 
     // The wait status once the process has ended, or nothing when it was
