@@ -89,9 +89,9 @@ TEST(HouseRules, FifoIsRefusedWhereverAFileIsExpected) {
 
 class HouseRulesCli : public CliFixture {};
 
-// A serial node that is missing is no device; one held by another program
-// cannot be opened. Either way zjig finds no JIG (exit 3) and prints why,
-// `start` says the JIG is not connected and asks for no reset button.
+// A serial node that is missing or held by another program is no device:
+// zjig finds no JIG (exit 3) and prints why; `start` says the JIG is not
+// connected and asks for no reset button.
 TEST_F(HouseRulesCli, MissingOrHeldSerialNodeSaysWhy) {
     const std::string missing = dir_.file("ttyUSB9");
     char name[256] = {};
@@ -115,6 +115,7 @@ TEST_F(HouseRulesCli, MissingOrHeldSerialNodeSaysWhy) {
          {"error: JIG not connected to the USB port!", missingWhy}},
         {held, {"test-connect"}, {heldWhy}},
         {held, {"ene", "write", "image.bin"}, {heldWhy}},
+        {held, {"start", "ENE KB90XX"}, {"error: JIG not connected to the USB port!", heldWhy}},
     };
     writeFile("image.bin", std::string(131072, 'x'));
     for (const auto& c : cases) {

@@ -186,14 +186,19 @@ class SerialPortTest : public ::testing::Test {
     std::unique_ptr<Device> dev;
 };
 
-// A node offers one device only when it is there and is a device node; the
-// reason goes with every refusal, as the user sees it.
-TEST(SerialPort, CountsANodeOnlyWhenItIsADeviceNode) {
+// A node offers one device only when it can be opened: one that is missing,
+// is no serial device or is held by another program offers none, and says
+// why. A node this program holds through the port still counts.
+TEST(SerialPort, CountsANodeOnlyWhenItCanBeOpened) {
     char dir[] = "/tmp/zjig_serial_XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
     const std::string plainFile = std::string(dir) + "/not_a_terminal";
     std::ofstream(plainFile) << "x";
-    Pty pty;
+    Pty free;
+    Pty held;
+    const int holder = ::open(held.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
 
     struct Case {
         std::string path;
@@ -201,11 +206,12 @@ TEST(SerialPort, CountsANodeOnlyWhenItIsADeviceNode) {
         std::string error;
     };
     const Case cases[] = {
-        {pty.path(), 1, ""},
+        {free.path(), 1, ""},
         {std::string(dir) + "/ttyUSB9", 0,
          "serial:" + std::string(dir) + "/ttyUSB9: No such file or directory"},
         {plainFile, 0, "serial:" + plainFile + ": not a serial device"},
-        {dir, 0, "serial:" + std::string(dir) + ": not a serial device"},
+        {dir, 0, "serial:" + std::string(dir) + ": Is a directory"},
+        {held.path(), 0, "serial:" + held.path() + ": in use by another program"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -217,6 +223,20 @@ TEST(SerialPort, CountsANodeOnlyWhenItIsADeviceNode) {
         EXPECT_EQ(error, c.error);
         EXPECT_EQ(port->describe(), "serial:" + c.path);
     }
+    ::close(holder);
+
+    // Held by this program through the port: counted, and free again once closed.
+    auto port = makeSerialPort(free.path());
+    std::unique_ptr<Device> dev;
+    ASSERT_EQ(port->open(0, dev), FtStatus::Ok);
+    uint32_t n = 0;
+    std::string error;
+    EXPECT_TRUE(port->count(n, error)) << error;
+    EXPECT_EQ(n, 1u);
+    dev->close();
+    EXPECT_TRUE(port->count(n, error)) << error;
+    auto other = makeSerialPort(free.path());
+    EXPECT_TRUE(other->count(n, error)) << error;
     fs::remove_all(dir);
 }
 

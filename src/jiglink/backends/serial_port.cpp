@@ -5,17 +5,18 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -97,8 +98,14 @@ int msUntil(Clock::time_point deadline) {
 
 class SerialDevice final : public Device {
   public:
-    SerialDevice(int fd, std::string path, std::string sysfsDir)
-        : fd_(fd), path_(std::move(path)), sysfsDir_(std::move(sysfsDir)) {}
+    SerialDevice(int fd, std::string path, std::string sysfsDir,
+                 std::shared_ptr<std::atomic<int>> holders)
+        : fd_(fd),
+          path_(std::move(path)),
+          sysfsDir_(std::move(sysfsDir)),
+          holders_(std::move(holders)) {
+        ++*holders_;
+    }
     ~SerialDevice() override { close(); }
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
@@ -295,6 +302,7 @@ class SerialDevice final : public Device {
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;
+        --*holders_;
         return FtStatus::Ok;
     }
 
@@ -324,6 +332,7 @@ class SerialDevice final : public Device {
     int fd_;
     std::string path_;
     std::string sysfsDir_;
+    std::shared_ptr<std::atomic<int>> holders_;  // open devices of the port
     uint32_t readMs_ = kInitialTimeoutMs;
     uint32_t writeMs_ = kInitialTimeoutMs;
 };
@@ -336,8 +345,9 @@ std::string reasonFor(int err) {
     return std::strerror(err);
 }
 
-// Opens and configures the node; -1, the failure status and why when it cannot.
-FtStatus openNode(const std::string& path, int& out, std::string& why) {
+// Opens the node and takes its lock; with `claim` also takes the exclusive
+// claim and sets the line up. -1, the failure status and why when it cannot.
+FtStatus openNode(const std::string& path, int& out, std::string& why, bool claim = true) {
     out = -1;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -354,6 +364,10 @@ FtStatus openNode(const std::string& path, int& out, std::string& why) {
     // TIOCEXCL keeps other programs out, but not a privileged one; the lock
     // keeps out every program that asks for it, this one included.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(reasonFor(errno));
+    if (!claim) {
+        out = fd;
+        return FtStatus::Ok;
+    }
     if (::ioctl(fd, TIOCEXCL) != 0) return fail(reasonFor(errno));
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
@@ -378,23 +392,21 @@ class SerialPort final : public Port {
     SerialPort(std::string path, std::string sysfsDir)
         : path_(std::move(path)), sysfsDir_(std::move(sysfsDir)) {}
 
-    // A node that is missing, is no device node or may not be opened by this
-    // user is no device; its reason goes to the user. The node is not opened
-    // here: opening a serial line can pulse its control lines.
+    // A node that is missing, is no serial device or cannot be opened (no
+    // permission, held by another program) is no device; its reason goes to
+    // the user. The node is tried as open() would take it and let go at once,
+    // unless this program holds it already.
     bool count(uint32_t& n, std::string& error) override {
         n = 0;
-        struct stat st {};
-        if (::stat(path_.c_str(), &st) != 0) {
-            error = describe() + ": " + std::strerror(errno);
-            return false;
-        }
-        if (!S_ISCHR(st.st_mode)) {
-            error = describe() + ": not a serial device";
-            return false;
-        }
-        if (::access(path_.c_str(), R_OK | W_OK) != 0) {
-            error = describe() + ": " + std::strerror(errno);
-            return false;
+        if (holders_->load() == 0) {
+            int fd = -1;
+            std::string why;
+            if (!ftOk(openNode(path_, fd, why, false))) {
+                error = describe() + ": " + why;
+                return false;
+            }
+            ::flock(fd, LOCK_UN);
+            ::close(fd);
         }
         n = 1;
         return true;
@@ -407,7 +419,7 @@ class SerialPort final : public Port {
         int fd = -1;
         FtStatus s = openNode(path_, fd, openError_);
         if (!ftOk(s)) return s;
-        out = std::make_unique<SerialDevice>(fd, path_, sysfsDir_);
+        out = std::make_unique<SerialDevice>(fd, path_, sysfsDir_, holders_);
         return FtStatus::Ok;
     }
 
@@ -418,6 +430,7 @@ class SerialPort final : public Port {
     std::string path_;
     std::string sysfsDir_;
     std::string openError_;
+    std::shared_ptr<std::atomic<int>> holders_ = std::make_shared<std::atomic<int>>(0);
 };
 
 // Splits a name into text and number runs, so "ttyUSB10" sorts after "ttyUSB2".
