@@ -20,6 +20,15 @@ using namespace std::chrono_literals;
 using test::ChildProcess;
 using test::TempDir;
 
+// ThreadSanitizer runs a signal's handler only once the thread the signal
+// landed on leaves its blocking call; a stalled simulated JIG's thread never
+// does, so there the stop would depend on which thread the kernel picked.
+#if defined(__SANITIZE_THREAD__)
+#define ZJIG_SKIP_UNDER_TSAN() GTEST_SKIP() << "signal handlers are deferred under ThreadSanitizer"
+#else
+#define ZJIG_SKIP_UNDER_TSAN() (void)0
+#endif
+
 // Long enough for a loaded machine; far below the 20 s a stuck wait takes.
 constexpr auto kPrompt = 5s;
 const std::string kFirmwareDir = std::string(ZJIG_SOURCE_DIR) + "/sim-firmware";
@@ -58,6 +67,7 @@ class StopSignal : public ::testing::TestWithParam<Phase> {
 };
 
 TEST_P(StopSignal, EndsTheOperationPromptlyWithItsClosingBytes) {
+    ZJIG_SKIP_UNDER_TSAN();
     const Phase& p = GetParam();
     const std::string old = flashImage(1);
     test::writeFile(dir_.file("old.bin"), old);
@@ -147,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(EveryPhase, StopSignal,
 // The closing bytes get their own short drain even after a stop; a second
 // SIGINT during it ends the process at once.
 TEST(StopSignalTwice, SecondInterruptEndsAtOnce) {
+    ZJIG_SKIP_UNDER_TSAN();
     TempDir dir;
     const std::string old = flashImage(3);
     test::writeFile(dir.file("old.bin"), old);
