@@ -171,6 +171,9 @@ void EneKb90xx::writeFlash(Uart& uart, Context& ctx) {
         uint8_t data[kBlockSize];
         for (auto& b : data) b = uart.get();
         ++written;
+        // The JIG hangs after taking the block: no answer until its reset button.
+        if (stallAfterWrittenBlock_ && written == *stallAfterWrittenBlock_)
+            for (;;) uart.get();
         const bool fail = failWriteBlock_ && written == *failWriteBlock_;
         if (reach && !fail) {
             std::lock_guard lk(m_);
@@ -270,6 +273,7 @@ OptionResult EneKb90xx::parseOption(const std::string& key, const std::optional<
     if (key == "ene-fail-read") return number(1, kBlocks, failReadBlock_);
     if (key == "ene-stall") return number(1, kBlocks, stallAfterBlock_);
     if (key == "ene-fail-write") return number(1, kBlocks, failWriteBlock_);
+    if (key == "ene-stall-write") return number(1, kBlocks, stallAfterWrittenBlock_);
     if (key == "ene-corrupt") return number(0, kFlashSize - 1, corruptAddr_);
     return OptionResult::NotMine;
 }
@@ -300,6 +304,8 @@ std::string EneKb90xx::optionHelp() const {
                         until its reset button is pressed
   ene-fail-write=N      the answer after written block N is 'E' (the block is
                         not stored)
+  ene-stall-write=N     the JIG falls silent after taking written block N of a
+                        write, until its reset button is pressed
   ene-corrupt=ADDR      that flash byte is stored with bit 0 flipped whenever
                         it is written
   Blocks count from 1. A write erases the whole flash first (0xFF) and is kept

@@ -64,6 +64,7 @@ class EneKb90xx : public Target {
     std::optional<CablePins> ffc_;
     std::optional<uint64_t> failReadBlock_;
     std::optional<uint64_t> stallAfterBlock_;
+    std::optional<uint64_t> stallAfterWrittenBlock_;
     std::optional<uint64_t> failWriteBlock_;
     std::optional<uint64_t> corruptAddr_;
 };

@@ -161,12 +161,12 @@ void SimJig::Impl::dispatchJig3(uint8_t c) {
         const uint8_t sub = link.get();
         if (sub == kCpldReset) {
             cpld_.resetToWireMode();
-            link.put(kAck);
+            if (!opts.cpldSilent) link.put(kAck);
         } else if (sub == kCpldWrite) {
             const uint8_t reg = link.get();
             const uint8_t value = link.get();
             cpld_.write(reg, value);
-            link.put(kAck);
+            if (!opts.cpldSilent) link.put(kAck);
         }
         return;
     }
@@ -205,6 +205,7 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
     boot2Phase = Boot2Phase::Greeted;
 
     bool erased = false;
+    uint64_t dataLines = 0;  // data lines taken, for boot-stall
     auto refuse = [&](const char* code) {
         const uint8_t answer[5] = {'E', '-', static_cast<uint8_t>(code[0]),
                                    static_cast<uint8_t>(code[1]), kXon};
@@ -278,6 +279,9 @@ SimJig::Stage SimJig::Impl::runJig2Bootloader() {
                     std::copy(record + 4, record + 20,
                               boot2Flash.begin() + static_cast<std::ptrdiff_t>(address));
                 }
+                // The bootloader hangs: nothing more until the reset button.
+                if (opts.bootStall && ++dataLines == *opts.bootStall)
+                    for (;;) link.get();
                 link.put(kLineGood);
             }
         } else {
@@ -318,6 +322,8 @@ SimJig::Stage SimJig::Impl::runJig3Bootloader() {
                 }
             }
             offset += kJig3Block;
+            if (opts.bootStall && offset / kJig3Block == *opts.bootStall)
+                for (;;) link.get();
             link.put(kBlockTaken);
         } else if (c == kFinish) {
             RunningFirmware next = running();

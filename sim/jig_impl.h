@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -79,6 +80,11 @@ struct SimJig::Impl : Context {
 
     std::mutex saveMutex;
     std::thread thread;
+
+    // `wirelog=FILE`: what the PC sent, as the bridge took it.
+    void logHostBytes(const uint8_t* data, size_t n);
+    std::mutex wireLogMutex;
+    std::FILE* wireLog = nullptr;
 };
 
 }  // namespace sim

@@ -178,6 +178,31 @@ bool parseOptions(const std::string& text, Options& options,
                 error = "sim: speed must be instant or real";
                 return false;
             }
+        } else if (key == "cpld") {
+            if (value != "silent") {
+                error = "sim: cpld takes only cpld=silent";
+                return false;
+            }
+            options.cpldSilent = true;
+        } else if (key == "boot-stall") {
+            uint64_t n = 0;
+            if (!value || !parseNumber(*value, 1'000'000, n) || n < 1) {
+                error = "sim: boot-stall needs a block or line number from 1";
+                return false;
+            }
+            options.bootStall = n;
+        } else if (key == "drain") {
+            if (value != "never") {
+                error = "sim: drain takes only drain=never";
+                return false;
+            }
+            options.drainNever = true;
+        } else if (key == "wirelog") {
+            if (!value || value->empty()) {
+                error = "sim: wirelog=FILE needs a file";
+                return false;
+            }
+            options.wireLog = *value;
         } else if (key == "driver") {
             uint64_t v = 0;
             if (!value || !parseNumber(*value, 0xFFFFFFFF, v)) {
@@ -254,10 +279,20 @@ Link
                         past its arrival
   driver=N              the driver version word (decimal or 0x hexadecimal;
                         default 0x00021228)
+  wirelog=FILE          every byte the program sends to the JIG is appended
+                        to FILE (made empty when the port is made), as the
+                        bridge takes it
   A byte sent while the program's and the JIG's line speeds (or line formats,
   the JIG uses 8 data bits, 1 stop bit, no parity) differ is lost. The bridge
   starts at 9600 baud with its latency timer at 16 ms when it is opened. A read
   time-out of 0 returns at once with what has arrived.
+
+Stalls (the JIG stops answering; the program's waits and stop are tested)
+  cpld=silent           jig3: 'S' 'R' and 'S' 'W' are taken but never answered
+  boot-stall=N          a bootloader falls silent after data block N (jig3) or
+                        data line N (jig2) of an upload, until the reset button
+  drain=never           the bridge never reports its transmit queue empty (a
+                        stuck line): every wait for it runs to its limit
 
 State
   state=DIR             keep the JIG's firmware identity and every target's

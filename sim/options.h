@@ -27,6 +27,11 @@ struct Options {
     std::string stateDir;
     bool realSpeed = false;
     uint32_t driverVersion = kDefaultDriverVersion;
+    // Fault injection for the program's stop paths.
+    bool cpldSilent = false;            // 'S' commands get no answer
+    std::optional<uint64_t> bootStall;  // the bootloader falls silent after data block N
+    std::string wireLog;                // every byte the PC sends is appended here
+    bool drainNever = false;            // the bridge's transmit queue never reads empty
 };
 
 // Parses "jig2=V41,state=/tmp/x"; target options go to the targets. Returns

@@ -205,6 +205,16 @@ SimJig::SimJig(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SimJig::~SimJig() {
     impl_->stop();
     impl_->saveState();
+    if (impl_->wireLog) std::fclose(impl_->wireLog);
+}
+
+void SimJig::Impl::logHostBytes(const uint8_t* data, size_t n) {
+    if (!wireLog || n == 0) return;
+    std::lock_guard lk(wireLogMutex);
+    // On disk at once: a test reads it while the program still runs, or after
+    // the program was ended by a signal.
+    std::fwrite(data, 1, n, wireLog);
+    std::fflush(wireLog);
 }
 
 std::vector<uint8_t> SimJig::takeHostBytes() { return impl_->link.takeHostBytes(); }
@@ -271,6 +281,13 @@ std::unique_ptr<SimDevice> SimDevice::create(const std::string& options, std::st
     if (!parseOptions(options, opts, targets, error)) return nullptr;
     auto impl = std::make_unique<SimJig::Impl>(std::move(opts), std::move(targets));
     if (!impl->opts.stateDir.empty() && !impl->loadState(error)) return nullptr;
+    if (!impl->opts.wireLog.empty()) {
+        impl->wireLog = std::fopen(impl->opts.wireLog.c_str(), "wb");
+        if (!impl->wireLog) {
+            error = "sim: wirelog=" + impl->opts.wireLog + " cannot be written";
+            return nullptr;
+        }
+    }
     std::unique_ptr<SimDevice> device(new SimDevice());
     device->jig_.reset(new SimJig(std::move(impl)));
     device->jig_->impl_->start();
@@ -306,10 +323,15 @@ void SimDevice::setTimeouts(uint32_t readMs, uint32_t writeMs) {
 }
 
 uint32_t SimDevice::driverVersion() const { return isOpen() ? jig_->impl_->opts.driverVersion : 0; }
-size_t SimDevice::write(const uint8_t* data, size_t n) { return jig_->impl_->link.write(data, n); }
+size_t SimDevice::write(const uint8_t* data, size_t n) {
+    const size_t taken = jig_->impl_->link.write(data, n);
+    jig_->impl_->logHostBytes(data, taken);
+    return taken;
+}
 size_t SimDevice::read(uint8_t* data, size_t n) { return jig_->impl_->link.read(data, n); }
 void SimDevice::status(uint32_t& rxQueue, uint32_t& txQueue) {
     jig_->impl_->link.status(rxQueue, txQueue);
+    if (jig_->impl_->opts.drainNever && isOpen() && txQueue == 0) txQueue = 1;
 }
 
 void SimDevice::purge(bool rx, bool tx) {

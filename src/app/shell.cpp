@@ -148,7 +148,8 @@ void Shell::DetectJig(const std::string& closeMode) {
     for (uint32_t count = link_.deviceCount; count != 0; --count) {
         runLog_.append("Open  numDevs -> " + std::to_string(count));
         // Opening the next device closes the one before: nothing uses the
-        // connection of a device that stayed silent.
+        // connection of a device that stayed silent. A device that fails to
+        // open leaves the one before open, for the update to work on.
         if (!ftOk(link_.open(count - 1))) {
             runLog_.append("ERROR FT_Open");
             continue;

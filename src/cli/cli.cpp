@@ -133,9 +133,11 @@ int runCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     if (!rt.action) return kExitUsage;
     const int code = rt.action();
     rt.port->finishProgress();
-    // A port that offered no device tells why (vendor library absent, say).
-    if (code == kExitNoJig && !rt.devices.lastError().empty())
-        std::fprintf(err, "warning: %s\n", rt.devices.lastError().c_str());
+    // No JIG: every device that was missing or would not open tells why
+    // (vendor library absent, node missing or held by another program).
+    if (code == kExitNoJig)
+        for (const auto& why : rt.devices.errors())
+            std::fprintf(err, "error: %s\n", displayText(why).c_str());
     return code;
 }
 

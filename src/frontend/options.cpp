@@ -31,13 +31,12 @@ void addCommonOptions(CLI::App& app, CommonOptions& options) {
                 try {
                     size_t used = 0;
                     seconds = std::stod(text, &used);
-                    if (used != text.size()) return "--timeout: \"" + text + "\" is not a number";
+                    if (used != text.size()) return "\"" + text + "\" is not a number";
                 } catch (const std::exception&) {
-                    return "--timeout: \"" + text + "\" is not a number";
+                    return "\"" + text + "\" is not a number";
                 }
                 if (!std::isfinite(seconds) || seconds < 0.001 || seconds > 86400.0)
-                    return "--timeout: \"" + text +
-                           "\" is not a time in seconds between 0.001 and 86400";
+                    return "\"" + text + "\" is not a time in seconds between 0.001 and 86400";
                 return {};
             },
             "SECONDS"));

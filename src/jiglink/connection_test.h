@@ -13,8 +13,9 @@ inline constexpr uint32_t kTestTimeoutMs = 500;
 class ConnectionTest {
   public:
     ConnectionTest(LinkEnv env, UiPort& ui) : link_(std::move(env), kTestBufferSize), ui_(ui) {}
-    // "Test connect": appends one block of lines to Test_memo.
-    void BitBtn1Click();
+    // "Test connect": appends one block of lines to Test_memo. Returns how
+    // many devices could be opened.
+    uint32_t BitBtn1Click();
 
   private:
     JigLink link_;

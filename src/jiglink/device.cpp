@@ -1,5 +1,6 @@
 #include "jiglink/device.h"
 
+#include <algorithm>
 #include <optional>
 #include <thread>
 
@@ -33,19 +34,59 @@ void Device::waitForData(uint32_t, Clock::time_point until) {
 
 DeviceList::DeviceList(std::vector<std::unique_ptr<Port>> ports) : ports_(std::move(ports)) {}
 
-void DeviceList::addPort(std::unique_ptr<Port> port) { ports_.push_back(std::move(port)); }
+DeviceList::DeviceList(DeviceList&& other) noexcept {
+    std::lock_guard<std::mutex> lock(other.mutex_);
+    ports_ = std::move(other.ports_);
+    errors_ = std::move(other.errors_);
+}
+
+DeviceList& DeviceList::operator=(DeviceList&& other) noexcept {
+    if (this != &other) {
+        std::scoped_lock lock(mutex_, other.mutex_);
+        ports_ = std::move(other.ports_);
+        errors_ = std::move(other.errors_);
+    }
+    return *this;
+}
+
+void DeviceList::addPort(std::unique_ptr<Port> port) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ports_.push_back(std::move(port));
+}
+
+size_t DeviceList::portCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ports_.size();
+}
+
+void DeviceList::noteLocked(const std::string& error) {
+    if (std::find(errors_.begin(), errors_.end(), error) == errors_.end()) errors_.push_back(error);
+}
+
+std::vector<std::string> DeviceList::errors() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return errors_;
+}
+
+std::string DeviceList::lastError() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string text;
+    for (const auto& e : errors_) text += (text.empty() ? "" : "; ") + e;
+    return text;
+}
 
 FtStatus DeviceList::createDeviceInfoList(uint32_t& count) {
+    std::lock_guard<std::mutex> lock(mutex_);
     count = 0;
-    lastError_.clear();
+    errors_.clear();
     for (auto& port : ports_) {
         uint32_t n = 0;
         std::string error;
-        // A port that cannot list its devices (vendor library absent) offers
-        // none; the reason is kept for the user, the other ports still count.
+        // A port that cannot list its devices (vendor library absent, serial
+        // node missing) offers none; the reason is kept for the user, the
+        // other ports still count.
         if (!port->count(n, error)) {
-            if (!lastError_.empty()) lastError_ += "; ";
-            lastError_ += error.empty() ? port->describe() + ": cannot list devices" : error;
+            noteLocked(error.empty() ? port->describe() + ": cannot list devices" : error);
             continue;
         }
         count += n;
@@ -54,12 +95,24 @@ FtStatus DeviceList::createDeviceInfoList(uint32_t& count) {
 }
 
 FtStatus DeviceList::open(uint32_t index, std::unique_ptr<Device>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
     out.reset();
     for (auto& port : ports_) {
         uint32_t n = 0;
         std::string error;
-        if (!port->count(n, error)) return FtStatus::DeviceNotFound;
-        if (index < n) return port->open(index, out);
+        // Numbered as the enumeration numbers them: a port that offers no
+        // device takes no index.
+        if (!port->count(n, error)) continue;
+        if (index < n) {
+            const FtStatus s = port->open(index, out);
+            if (!ftOk(s)) {
+                const std::string why = port->openError();
+                noteLocked(port->describe() + ": " +
+                           (why.empty() ? std::string("cannot be opened (") + ftStatusText(s) + ")"
+                                        : why));
+            }
+            return s;
+        }
         index -= n;
     }
     return FtStatus::DeviceNotFound;

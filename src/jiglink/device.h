@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,27 +75,41 @@ public:
     virtual bool count(uint32_t& n, std::string& error) = 0;
     virtual FtStatus open(uint32_t indexInPort, std::unique_ptr<Device>& out) = 0;
     virtual std::string describe() const = 0;
+    // Why the last open() failed, in the system's words ("in use by another
+    // program", "Permission denied"); empty when the port cannot tell.
+    virtual std::string openError() const { return {}; }
 };
 
 // The device list: the ports in the order given, their devices numbered from
-// index 0 upwards in that order.
+// index 0 upwards in that order. The connection test and the update thread
+// share one list, so every call takes its lock.
 class DeviceList {
 public:
     DeviceList() = default;
     explicit DeviceList(std::vector<std::unique_ptr<Port>> ports);
+    DeviceList(DeviceList&& other) noexcept;
+    DeviceList& operator=(DeviceList&& other) noexcept;
 
     void addPort(std::unique_ptr<Port> port);
     // Enumerates every port. A port that cannot tell its count offers no
-    // device and leaves its reason in lastError().
+    // device and leaves its reason in errors().
     FtStatus createDeviceInfoList(uint32_t& count);
+    // A device that fails to open leaves its reason in errors() too.
     FtStatus open(uint32_t index, std::unique_ptr<Device>& out);
-    // Why a port offered no device at the last enumeration, for the user.
-    const std::string& lastError() const { return lastError_; }
-    size_t portCount() const { return ports_.size(); }
+    // Why devices were missing or could not be opened since the last
+    // enumeration, one text per device ("serial:/dev/ttyUSB9: No such file or
+    // directory"), each once.
+    std::vector<std::string> errors() const;
+    // The same, joined with "; ".
+    std::string lastError() const;
+    size_t portCount() const;
 
 private:
+    void noteLocked(const std::string& error);
+
+    mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Port>> ports_;
-    std::string lastError_;
+    std::vector<std::string> errors_;
 };
 
 // Builds a port from its `--port` text ("serial:PATH", "d2xx", "d2xx:N",

@@ -35,9 +35,19 @@ FtStatus JigLink::enumerate() {
 }
 
 FtStatus JigLink::open(uint32_t index) {
-    close();
     if (!env_.devices) return FtStatus::DeviceNotFound;
-    return env_.devices->open(index, device_);
+    // A bridge is opened once: the device held is let go before it is
+    // opened again.
+    if (device_ && openIndex_ == index) close();
+    std::unique_ptr<Device> next;
+    const FtStatus s = env_.devices->open(index, next);
+    // A device that fails to open leaves the one held open: the update goes
+    // on with the last device that was opened.
+    if (!ftOk(s)) return s;
+    close();
+    device_ = std::move(next);
+    openIndex_ = index;
+    return s;
 }
 
 #define ZJIG_ON_DEVICE(call)                          \

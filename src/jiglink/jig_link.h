@@ -63,6 +63,8 @@ class JigLink {
 
     // --- one call each, as the bridge takes them ---
     FtStatus enumerate();  // sets deviceCount
+    // Opens device `index`; the device held before is closed only when the
+    // new one opened (or when it is the same index).
     FtStatus open(uint32_t index);
     FtStatus reset();
     FtStatus setBaudRate(uint32_t baud);
@@ -130,6 +132,7 @@ class JigLink {
     LinkEnv env_;
     std::vector<uint8_t> buffer_;
     std::unique_ptr<Device> device_;
+    uint32_t openIndex_ = 0;  // the index device_ was opened with
     const std::atomic<bool>* cancel_ = nullptr;
     uint32_t readTimeoutMs_ = kDefaultTimeoutMs;  // the last setTimeouts
 };

@@ -4,6 +4,7 @@
 // the FILE argument as the dialog's answer.
 #include <CLI/CLI.hpp>
 
+#include "base/files.h"
 #include "cli/runtime.h"
 #include "kb901x_form/kb901x_controls.h"
 #include "kb901x_form/kb901x_session.h"
@@ -29,9 +30,14 @@ struct EneRequest {
 // window's lists. Anything but exactly one record is a usage error.
 int chooseRouting(Runtime& rt, Kb901xSession& session, const EneRequest& request) {
     CliPort& port = *rt.port;
-    if (!port.enabled(kMbList).value_or(false))
+    if (!port.enabled(kMbList).value_or(false)) {
+        // Why the window found no database: missing, a folder, a FIFO ...
+        LoadedFile unused;
+        const std::string why = readRegularFile(kEneDatabaseName, kMaxDatabaseBytes, unused);
         return usageError(rt, std::string("--mb: no motherboard database \"") + kEneDatabaseName +
-                                  "\" in the current folder");
+                                  "\" in the current folder" +
+                                  (why.empty() ? "" : " (" + why + ")"));
+    }
     const std::vector<std::string> records = port.items(kMbList);
     const int chosen = chooseOne(rt, "--mb", request.motherboard, records);
     if (chosen < 0) return kExitUsage;

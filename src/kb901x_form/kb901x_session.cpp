@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "base/clock_text.h"
+#include "base/display_text.h"
 #include "base/files.h"
 #include "base/hex_text.h"
 #include "jiglink/identity.h"
@@ -211,8 +212,10 @@ struct Kb901xSession::State {
         if (cablePins < pins->highest()) return refuse(kBigPinsFfc);
 
         say("");
-        say("User select --> " + *motherboard + " (" + std::to_string(cablePins) + " pin FFC)" +
-            (oneToOne ? " 1 to 1 " : " mirrored"));
+        // The record comes from the database file: shown escaped, so that a
+        // NUL cannot cut the line nor a control byte reach the terminal.
+        say("User select --> " + displayText(*motherboard) + " (" + std::to_string(cablePins) +
+            " pin FFC)" + (oneToOne ? " 1 to 1 " : " mirrored"));
         const PinSet route = oneToOne ? *pins : mirrorPins(*pins, cablePins);
 
         if (!connect()) return setOutcome(false);

@@ -29,7 +29,9 @@ bool SessionCore::connect(const ConnectVariant& variant, std::string& identity,
 
 void SessionCore::sendResult(uint8_t result, bool takeAnswer) {
     link.send({result});
-    if (takeAnswer) link.read(1);
+    // After a stop the link is closed next and nothing follows on it: the
+    // answer is not awaited, so the program ends promptly.
+    if (takeAnswer && !link.cancelled()) link.read(1);
 }
 
 void SessionCore::closeLink() { link.drainAndClose(); }

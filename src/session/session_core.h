@@ -42,7 +42,8 @@ class SessionCore {
                  bool showVersionLines = true);
     // The success or failure byte that ends a press. With `takeAnswer` the
     // JIG's one-byte answer is read (one read, bounded by the link's read
-    // time-out) so that it cannot spill into the next connection's identity.
+    // time-out) so that it cannot spill into the next connection's identity;
+    // after a stop it is not awaited.
     void sendResult(uint8_t result, bool takeAnswer);
     // The last bytes leave the bridge (with their own short bound, also after
     // a stop), then the link is closed.

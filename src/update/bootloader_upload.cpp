@@ -190,7 +190,9 @@ void ReadThread_UPD::memo(const std::string& line) { memoLine(host_.ui, line); }
 void ReadThread_UPD::Fail(const std::string& line) {
     host_.timer5Sec.setEnabled(false);
     if (!line.empty()) memo(line);
-    host_.link.close();
+    // What was sent last ("g" LF after a failed upload) leaves the bridge
+    // first, with its own short bound, also after a stop.
+    host_.link.drainAndClose();
     host_.ui.setEnabled(names::kUpdateExit, true);
     if (host_.onFailed) host_.onFailed();
 }

@@ -1,9 +1,10 @@
 #include "update/hex_loader.h"
 
-#include <cstdio>
-#include <memory>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "base/files.h"
 #include "base/names.h"
 #include "base/ui_port.h"
 
@@ -38,6 +39,8 @@ class RecordReader {
     size_t position() const { return pos_; }
     void skip(size_t n) { pos_ += n; }
     void skipToEnd() { pos_ = length_; }
+    void endOfFile() { endOfFile_ = true; }
+    bool sawEndOfFile() const { return endOfFile_; }
     bool atEnd() const { return pos_ >= length_; }
     char current() const { return static_cast<char>(text_[pos_]); }
     void beginRecord() { sum_ = 0; }
@@ -58,6 +61,7 @@ class RecordReader {
     size_t length_;
     size_t pos_ = 0;
     uint8_t sum_ = 0;
+    bool endOfFile_ = false;
 };
 
 HexError parseRecord(RecordReader& in, FirmwareImage& image) {
@@ -80,6 +84,7 @@ HexError parseRecord(RecordReader& in, FirmwareImage& image) {
         in.skip(2);  // the CR LF of the record's line
     } else if (type == kRecordEndOfFile) {
         if (!in.pair(checksum)) return HexError::CutRecord;
+        in.endOfFile();
         in.skipToEnd();  // whatever follows the end of file is not read
     } else {
         return HexError::UnknownType;
@@ -104,12 +109,15 @@ uint8_t HexPairToByte(char first, char second) {
 
 char NibbleToHex(uint8_t value) { return "0123456789ABCDEF"[value & 0x0F]; }
 
-HexError ParseHexText(const uint8_t* text, size_t length, FirmwareImage& image) {
+HexError ParseHexText(const uint8_t* text, size_t length, FirmwareImage& image,
+                      bool* sawEndOfFile) {
     image.bytes.fill(kBlank);
     image.lastUsedAddress = -1;
+    if (sawEndOfFile) *sawEndOfFile = false;
     RecordReader in(text, length);
     while (!in.atEnd()) {
         const HexError error = parseRecord(in, image);
+        if (sawEndOfFile) *sawEndOfFile = in.sawEndOfFile();
         if (error != HexError::None) return error;
     }
     for (int i = static_cast<int>(kFirmwareImageSize) - 1; i >= 0; --i) {
@@ -125,19 +133,25 @@ std::string LoadFirmwareImage(UiPort& ui, const std::string& firmwareDir,
                               const std::string& modeText, FirmwareImage& image) {
     const char* file = firmwareFileFor(modeText);
     const std::string path = firmwareDir + (file ? file : "");
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(
-        file ? std::fopen(path.c_str(), "rb") : nullptr, &std::fclose);
-    if (!in) {
+    // A regular file only: a FIFO would hold the update in open() for ever.
+    LoadedFile text;
+    const std::string reason =
+        file ? readRegularFile(path, kHexTextSize, text) : std::strerror(ENOENT);
+    if (!reason.empty()) {
         memo(ui, "Not found .hex file -> " + path + " for M88 in the program folder ");
+        // A file that is there but cannot be used says why.
+        if (file && reason != std::strerror(ENOENT)) memo(ui, fileProblem(path, reason));
         return kResultFileSearch;
     }
-    std::vector<uint8_t> text(kHexTextSize);
-    const size_t length = std::fread(text.data(), 1, text.size(), in.get());
+    const size_t length = text.bytes.size();
     memo(ui, "UPGRADE file loaded to buffer (" + path + ")");
-    in.reset();
 
     memo(ui, "Bytes read from file " + std::to_string(length));
-    if (ParseHexText(text.data(), length, image) != HexError::None) {
+    // A file longer than the buffer is whole only when its end-of-file
+    // record was read.
+    bool complete = false;
+    if (ParseHexText(text.bytes.data(), length, image, &complete) != HexError::None ||
+        (text.size > kHexTextSize && !complete)) {
         memo(ui, "Wrong file format!");
         return kResultFileFormat;
     }

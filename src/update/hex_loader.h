@@ -12,7 +12,9 @@ namespace zjig {
 
 class UiPort;
 
-// The HEX text is read in one go into a buffer of this size; longer files are cut.
+// The HEX text is read in one go into a buffer of this size. A longer file is
+// taken only when its end-of-file record lies inside the buffer: a cut that
+// fell between two records would lose the later ones unseen.
 inline constexpr size_t kHexTextSize = 32768;
 // ATmega88 application flash, 0x0000 to 0x17FF; the bootloader lives above it.
 inline constexpr size_t kFirmwareImageSize = 6144;
@@ -51,8 +53,9 @@ enum class HexError {
 
 // Parses the first `length` bytes of `text` into `image` (filled with 0xFF
 // first) and finds the last used address. Text after the end-of-file record
-// is ignored.
-HexError ParseHexText(const uint8_t* text, size_t length, FirmwareImage& image);
+// is ignored. `sawEndOfFile`, when given, tells whether that record came.
+HexError ParseHexText(const uint8_t* text, size_t length, FirmwareImage& image,
+                      bool* sawEndOfFile = nullptr);
 
 // The loading stage: chooses the mode's file in `firmwareDir`, reads it,
 // builds the image, writes the update window's memo lines and sets the

@@ -149,7 +149,7 @@ std::string UpdateJig3(UpdateHost& host) {
             memo(std::string("No answer from Bootloader M328 (") + waitResultText(r) + ")");
         log.append(line);
         memo(line);
-        link.close();
+        link.drainAndClose();
         return std::string(kJig3Error);
     };
     size_t offset = 0;

@@ -112,6 +112,22 @@ TEST_F(ShellTest, DetectJigLogsFailuresAndTheIdentity) {
     EXPECT_FALSE(shell_->link().isOpen()) << "CLOSE FTDI Handle closes the device";
 }
 
+// Keep-open: a device that fails to open after a silent one leaves the
+// silent one open, for the update to work on.
+TEST_F(ShellTest, DetectJigKeepsTheLastDeviceOpenedWhenTheNextFailsToOpen) {
+    FakeDeviceScript unopenable;
+    unopenable.opens = false;
+    attach({unopenable, FakeDeviceScript{}});
+    shell_->DetectJig(kKeepHandle);
+    EXPECT_EQ(shell_->identity(), "FTDI found, ERROR answer");
+    EXPECT_TRUE(shell_->link().isOpen());
+    const auto calls = log_->snapshot();
+    EXPECT_EQ(std::find(calls.begin(), calls.end(), "close 1"), calls.end());
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "open-failed 0"), calls.end());
+    shell_->DetectJig(kCloseHandle);
+    EXPECT_FALSE(shell_->link().isOpen()) << "CLOSE FTDI Handle closes the device";
+}
+
 TEST_F(ShellTest, StartWithThePromptSelectedDoesNothing) {
     attach({answering("M328_EPM240_v16\r\n")});
     shell_->MAIN_CONNECTClick(std::string(kPleaseSelect));

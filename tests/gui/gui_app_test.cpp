@@ -255,6 +255,42 @@ TEST_F(GuiAppTest, UpdateWindowShowsAFailedUpdateAndItsExitHidesIt) {
     EXPECT_TRUE(app->mainWindow().isVisible());
 }
 
+// Exit or a close of the main window while the JIG's firmware is being
+// updated asks first: "no" lets the update go on, "yes" stops it and quits.
+TEST_F(GuiAppTest, LeavingDuringAFirmwareUpdateAsksFirst) {
+    fs::copy_file(fs::path(ZJIG_SOURCE_DIR) / "sim-firmware" / "JFW_JIG3.vss",
+                  dir / "JFW_JIG3.vss");
+    // The technician never presses the reset button: the update waits.
+    startApp({"jig3-old,reset=never"});
+    int asked = 0;
+    bool answer = false;
+    app->confirmStopUpdate = [&] {
+        ++asked;
+        return answer;
+    };
+    app->mainWindow().selector()->setCurrentText(text(kModeEne));
+    app->mainWindow().startButton()->click();
+    ASSERT_TRUE(waitFor([&] { return app->shell().updateRunning(); }));
+
+    const std::vector<std::pair<const char*, std::function<void()>>> leaving = {
+        {"Exit", [&] { app->mainWindow().exitButton()->click(); }},
+        {"close", [&] { app->mainWindow().close(); }},
+    };
+    for (const auto& [how, leave] : leaving) {
+        SCOPED_TRACE(how);
+        const int before = asked;
+        leave();
+        EXPECT_EQ(asked, before + 1);
+        EXPECT_EQ(quits, 0);
+        EXPECT_TRUE(app->shell().updateRunning()) << "answered no: the update goes on";
+    }
+    answer = true;
+    app->mainWindow().close();
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(app->shell().updateRunning()) << "answered yes: the update was stopped";
+}
+
 TEST_F(GuiAppTest, ConnectionTestWindowOpensFromTheMainWindowAndTests) {
     startApp({"jig3"});
     TestingWindow& testing = app->testingWindow();

@@ -130,5 +130,78 @@ TEST(JigLinkIdentify, ReadsWhatHasArrivedAndStopsAtTheLineEnd) {
     }
 }
 
+// The device kept open is the last one that opened: a device that fails to
+// open leaves it open; one that opens replaces it; the same index is let go
+// before it is opened again.
+TEST_F(JigLinkTest, AFailedOpenKeepsTheDeviceHeld) {
+    FakeDeviceScript unopenable;
+    unopenable.opens = false;
+    DeviceList list =
+        test::fakeDeviceList({FakeDeviceScript{}, unopenable, FakeDeviceScript{}}, log_);
+    JigLink link(LinkEnv{&list, {}}, 16);
+    ASSERT_EQ(link.open(2), FtStatus::Ok);
+    EXPECT_EQ(link.open(1), FtStatus::DeviceNotOpened);
+    EXPECT_TRUE(link.isOpen());
+    link.send({'A'});
+    EXPECT_EQ(link.open(0), FtStatus::Ok);
+    EXPECT_EQ(link.open(0), FtStatus::Ok);
+    EXPECT_EQ(log_->snapshot(),
+              (std::vector<std::string>{"open 2", "open-failed 1", "write 2 41", "open 0",
+                                        "close 2", "close 0", "open 0"}));
+    EXPECT_EQ(list.errors(),
+              (std::vector<std::string>{"fake: cannot be opened (FT_DEVICE_NOT_OPENED)"}));
+}
+
+// Why devices were missing or would not open: each reason once, forgotten at
+// the next enumeration; a port that cannot list takes no index.
+TEST(DeviceList, KeepsTheReasonsOfTheLastSearch) {
+    auto log = std::make_shared<test::FakeLog>();
+    FakeDeviceScript unopenable;
+    unopenable.opens = false;
+    DeviceList list;
+    list.addPort(std::make_unique<test::FakePort>(std::vector<FakeDeviceScript>{}, log, 0, false));
+    list.addPort(
+        std::make_unique<test::FakePort>(std::vector<FakeDeviceScript>{unopenable, {}}, log));
+    uint32_t count = 0;
+    ASSERT_EQ(list.createDeviceInfoList(count), FtStatus::Ok);
+    EXPECT_EQ(count, 2u);
+    std::unique_ptr<Device> device;
+    EXPECT_EQ(list.open(0, device), FtStatus::DeviceNotOpened);
+    EXPECT_EQ(list.open(0, device), FtStatus::DeviceNotOpened);
+    EXPECT_EQ(list.open(1, device), FtStatus::Ok);
+    EXPECT_EQ(list.errors(),
+              (std::vector<std::string>{"fake: cannot list",
+                                        "fake: cannot be opened (FT_DEVICE_NOT_OPENED)"}));
+    EXPECT_EQ(list.lastError(), "fake: cannot list; fake: cannot be opened (FT_DEVICE_NOT_OPENED)");
+    ASSERT_EQ(list.createDeviceInfoList(count), FtStatus::Ok);
+    EXPECT_EQ(list.errors(), std::vector<std::string>{"fake: cannot list"});
+}
+
+// The connection test and the update thread search one list at once (the
+// thread sanitizer build sees any unguarded use).
+TEST(DeviceList, TwoThreadsSearchOneList) {
+    auto log = std::make_shared<test::FakeLog>();
+    FakeDeviceScript unopenable;
+    unopenable.opens = false;
+    DeviceList list;
+    list.addPort(std::make_unique<test::FakePort>(std::vector<FakeDeviceScript>{}, log, 0, false));
+    list.addPort(
+        std::make_unique<test::FakePort>(std::vector<FakeDeviceScript>{unopenable, {}}, log));
+    auto search = [&] {
+        JigLink link(LinkEnv{&list, {}}, 16);
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_EQ(link.enumerate(), FtStatus::Ok);
+            EXPECT_EQ(link.deviceCount, 2u);
+            link.open(0);
+            link.open(1);
+            EXPECT_FALSE(list.lastError().empty());
+            link.close();
+        }
+    };
+    std::thread other(search);
+    search();
+    other.join();
+}
+
 }  // namespace
 }  // namespace zjig

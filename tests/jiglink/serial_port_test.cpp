@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -185,27 +186,91 @@ class SerialPortTest : public ::testing::Test {
     std::unique_ptr<Device> dev;
 };
 
-TEST(SerialPort, OffersOneDeviceForItsPath) {
-    auto port = makeSerialPort("/dev/ttyUSB7");
-    uint32_t n = 99;
-    std::string error;
-    EXPECT_TRUE(port->count(n, error));
-    EXPECT_EQ(n, 1u);
-    EXPECT_EQ(port->describe(), "serial:/dev/ttyUSB7");
-}
-
-TEST(SerialPort, NodeThatCannotBeOpenedIsNotOpened) {
+// A node offers one device only when it can be opened: one that is missing,
+// is no serial device or is held by another program offers none, and says
+// why. A node this program holds through the port still counts.
+TEST(SerialPort, CountsANodeOnlyWhenItCanBeOpened) {
     char dir[] = "/tmp/zjig_serial_XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
     const std::string plainFile = std::string(dir) + "/not_a_terminal";
     std::ofstream(plainFile) << "x";
+    Pty free;
+    Pty held;
+    const int holder = ::open(held.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
 
-    for (const std::string& path : {std::string(dir) + "/missing", plainFile}) {
-        SCOPED_TRACE(path);
-        std::unique_ptr<Device> dev;
-        EXPECT_EQ(makeSerialPort(path)->open(0, dev), FtStatus::DeviceNotOpened);
-        EXPECT_FALSE(dev);
+    struct Case {
+        std::string path;
+        uint32_t devices;
+        std::string error;
+    };
+    const Case cases[] = {
+        {free.path(), 1, ""},
+        {std::string(dir) + "/ttyUSB9", 0,
+         "serial:" + std::string(dir) + "/ttyUSB9: No such file or directory"},
+        {plainFile, 0, "serial:" + plainFile + ": not a serial device"},
+        {dir, 0, "serial:" + std::string(dir) + ": Is a directory"},
+        {held.path(), 0, "serial:" + held.path() + ": in use by another program"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto port = makeSerialPort(c.path);
+        uint32_t n = 99;
+        std::string error;
+        EXPECT_EQ(port->count(n, error), c.devices == 1);
+        EXPECT_EQ(n, c.devices);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(port->describe(), "serial:" + c.path);
     }
+    ::close(holder);
+
+    // Held by this program through the port: counted, and free again once closed.
+    auto port = makeSerialPort(free.path());
+    std::unique_ptr<Device> dev;
+    ASSERT_EQ(port->open(0, dev), FtStatus::Ok);
+    uint32_t n = 0;
+    std::string error;
+    EXPECT_TRUE(port->count(n, error)) << error;
+    EXPECT_EQ(n, 1u);
+    dev->close();
+    EXPECT_TRUE(port->count(n, error)) << error;
+    auto other = makeSerialPort(free.path());
+    EXPECT_TRUE(other->count(n, error)) << error;
+    fs::remove_all(dir);
+}
+
+// Each failed open keeps the system's reason; a node another program holds
+// (its lock) is "in use by another program".
+TEST(SerialPort, FailedOpenTellsWhy) {
+    char dir[] = "/tmp/zjig_serial_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string plainFile = std::string(dir) + "/not_a_terminal";
+    std::ofstream(plainFile) << "x";
+    Pty held;
+    const int holder = ::open(held.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(dir) + "/missing", "No such file or directory"},
+        {plainFile, "not a serial device"},
+        {held.path(), "in use by another program"},
+    };
+    for (const auto& [path, why] : cases) {
+        SCOPED_TRACE(path);
+        auto port = makeSerialPort(path);
+        std::unique_ptr<Device> dev;
+        EXPECT_EQ(port->open(0, dev), FtStatus::DeviceNotOpened);
+        EXPECT_FALSE(dev);
+        EXPECT_EQ(port->openError(), why);
+    }
+    ::close(holder);
+    // Once the other program lets go, the node opens and the reason is gone.
+    auto port = makeSerialPort(held.path());
+    std::unique_ptr<Device> dev;
+    EXPECT_EQ(port->open(0, dev), FtStatus::Ok);
+    EXPECT_EQ(port->openError(), "");
     fs::remove_all(dir);
 }
 

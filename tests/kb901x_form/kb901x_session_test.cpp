@@ -231,6 +231,20 @@ TEST_F(EneSession, ApplySendsTheRoutingByteExact) {
     EXPECT_FALSE(hasLine(memo(), "WARNING !!! The default mode for SOLDERING WIRES."));
 }
 
+// A record holding NUL and ESC is shown whole, its control bytes escaped.
+TEST_F(EneSession, RecordWithControlBytesIsShownEscaped) {
+    open("jig3");
+    const std::string record("Board\0Z\x1B[2J KSO3=1 KSI4=2 KSI5=3 KSI6=4 KSI7=9", 46);
+    ASSERT_EQ(record.back(), '9');
+    choose(record, "18 pin");
+    session->SpeedButton1Click();
+    EXPECT_TRUE(hasLine(memo(),
+                        "User select --> Board\\x00Z\\x1B[2J KSO3=1 KSI4=2 KSI5=3 "
+                        "KSI6=4 KSI7=9 (18 pin FFC) 1 to 1 "))
+        << ::testing::PrintToString(memo());
+    EXPECT_EQ(session->lastOperationSucceeded(), true);
+}
+
 TEST_F(EneSession, ApplyingMirroredTwiceSendsTheSameRouting) {
     // Record pins 3, 10, 11, 12, 13 on an 18-pin cable turned over arrive at
     // cable pins 16, 9, 8, 7, 6.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "sim/sim_jig.h"
@@ -38,6 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadOptions{"jig2,ene-fail-read=3", "third-generation"},
         BadOptions{"ene-fail-read=0", "ene-fail-read"}, BadOptions{"ene-stall=513", "ene-stall"},
         BadOptions{"ene-fail-write=x", "ene-fail-write"},
+        BadOptions{"ene-stall-write=0", "ene-stall-write"}, BadOptions{"cpld=loud", "cpld"},
+        BadOptions{"boot-stall=0", "boot-stall"}, BadOptions{"wirelog", "wirelog"},
+        BadOptions{"drain=sometimes", "drain"},
+        BadOptions{"wirelog=/nonexistent/folder/wire.bin", "wirelog"},
         BadOptions{"ene-corrupt=131072", "ene-corrupt"}));
 
 TEST(SimOptions, AcceptedCombinationsCreateADevice) {
@@ -65,6 +73,7 @@ TEST(SimOptions, AcceptedCombinationsCreateADevice) {
                                 "ene-version=0x21",
                                 "ene-ffc=1:2:3:4:9",
                                 "ene-fail-read=3,ene-stall=5,ene-fail-write=7,ene-corrupt=0x1FFFF",
+                                "cpld=silent,boot-stall=3,ene-stall-write=2,drain=never",
                                 "jig3,,silent"}) {
         std::string error;
         EXPECT_NE(sim::SimDevice::create(options, error), nullptr) << options << ": " << error;
@@ -107,8 +116,42 @@ TEST(SimOptions, HelpTextDocumentsEveryOption) {
                             "ene-fail-read=",
                             "ene-stall=",
                             "ene-fail-write=",
-                            "ene-corrupt="})
+                            "ene-corrupt=",
+                            "ene-stall-write=",
+                            "cpld=silent",
+                            "boot-stall=",
+                            "wirelog=",
+                            "drain=never"})
         EXPECT_NE(help.find(key), std::string::npos) << key;
+}
+
+// What the program sent reaches the wire log at once, in order, also after
+// the device was closed and opened again; a silent CPLD takes its command
+// without answering.
+TEST(SimOptions, WireLogAndSilentCpld) {
+    char dir[] = "/tmp/zjig_wirelog_XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string log = std::string(dir) + "/wire.bin";
+    std::string error;
+    auto sim = sim::SimDevice::create("jig3,cpld=silent,wirelog=" + log, error);
+    ASSERT_TRUE(sim) << error;
+    ASSERT_TRUE(sim->open());
+    sim->setTimeouts(100, 100);
+    const uint8_t reset[] = {'S', 'R'};
+    EXPECT_EQ(sim->write(reset, 2), 2u);
+    uint8_t answer = 0;
+    EXPECT_EQ(sim->read(&answer, 1), 0u) << "a silent CPLD does not answer";
+    sim->close();
+    const uint8_t after[] = {'B'};
+    EXPECT_EQ(sim->write(after, 1), 0u) << "a closed bridge takes nothing";
+    ASSERT_TRUE(sim->open());
+    EXPECT_EQ(sim->write(after, 1), 1u);
+    std::ifstream in(log, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_EQ(logged, "SRB");
+    sim.reset();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

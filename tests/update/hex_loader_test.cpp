@@ -1,7 +1,9 @@
 #include "update/hex_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -211,22 +213,58 @@ TEST_F(LoadFirmwareImageTest, BlankImageIsRefused) {
     EXPECT_FALSE(ui_.gaugeMax(names::kGaugeUpdate).has_value());
 }
 
-// The text is read in one go of at most 32768 bytes.
+// The text is read in one go of at most 32768 bytes. A longer file is taken
+// only when its end-of-file record lies inside that buffer; a file of the
+// buffer's size or less is taken as it is, end-of-file record or not.
 TEST_F(LoadFirmwareImageTest, TextBeyondTheBufferLimit) {
     const std::string record = dataRecord(0x0000, std::vector<uint8_t>(16, 0x42));  // 45 bytes
+    const std::string last = dataRecord(0x0010, std::vector<uint8_t>(20, 0x43));    // 53 bytes
+    ASSERT_NE(kHexTextSize % record.size(), 0u);
     std::string cutInARecord;
     while (cutInARecord.size() < kHexTextSize + 100) cutInARecord += record;
-    ASSERT_NE(kHexTextSize % record.size(), 0u);
-    writeFile("JFW_COMMON.hex", cutInARecord);
-    EXPECT_EQ(load("ENE KB90XX"), kResultFileFormat);
-    EXPECT_EQ(memo()[1], "Bytes read from file 32768");
-    EXPECT_EQ(memo().back(), "Wrong file format!");
+    // 727 records and one longer one fill the buffer exactly, without an
+    // end-of-file record.
+    std::string exactlyFull;
+    for (int i = 0; i < 727; ++i) exactlyFull += record;
+    exactlyFull += last;
+    ASSERT_EQ(exactlyFull.size(), kHexTextSize);
 
-    // Past the end-of-file record the limit cuts nothing that is read.
-    ui_.clear();
-    writeFile("JFW_COMMON.hex", record + kEof + std::string(kHexTextSize, ';'));
-    EXPECT_EQ(load("ENE KB90XX"), "");
-    EXPECT_EQ(memo().back(), "HEX position_buff 000F");
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string result;
+        std::string lastLine;
+    };
+    const Case cases[] = {
+        {"cut inside a record", cutInARecord, kResultFileFormat, "Wrong file format!"},
+        {"cut between records", exactlyFull + record + kEof, kResultFileFormat,
+         "Wrong file format!"},
+        {"exactly the buffer", exactlyFull, "", "HEX position_buff 0023"},
+        {"end of file inside the buffer", record + kEof + std::string(kHexTextSize, ';'), "",
+         "HEX position_buff 000F"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui_.clear();
+        writeFile("JFW_COMMON.hex", c.text);
+        EXPECT_EQ(load("ENE KB90XX"), c.result);
+        ASSERT_GE(memo().size(), 2u);
+        EXPECT_EQ(memo()[1], "Bytes read from file " +
+                                 std::to_string(std::min(c.text.size(), kHexTextSize)));
+        EXPECT_EQ(memo().back(), c.lastLine);
+    }
+}
+
+// A firmware file that is there but is no regular file is refused at once
+// (a FIFO would block the update in open()), with the reason.
+TEST_F(LoadFirmwareImageTest, FileThatIsNoRegularFileIsRefusedWithItsReason) {
+    const std::string path = folder_ + "JFW_COMMON.hex";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(load("EDID lcd"), kResultFileSearch);
+    EXPECT_EQ(memo(),
+              (std::vector<std::string>{
+                  "Not found .hex file -> " + path + " for M88 in the program folder ",
+                  path + ": is a pipe (FIFO), not a regular file"}));
 }
 
 }  // namespace

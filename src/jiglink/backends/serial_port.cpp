@@ -9,11 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -95,8 +98,14 @@ int msUntil(Clock::time_point deadline) {
 
 class SerialDevice final : public Device {
   public:
-    SerialDevice(int fd, std::string path, std::string sysfsDir)
-        : fd_(fd), path_(std::move(path)), sysfsDir_(std::move(sysfsDir)) {}
+    SerialDevice(int fd, std::string path, std::string sysfsDir,
+                 std::shared_ptr<std::atomic<int>> holders)
+        : fd_(fd),
+          path_(std::move(path)),
+          sysfsDir_(std::move(sysfsDir)),
+          holders_(std::move(holders)) {
+        ++*holders_;
+    }
     ~SerialDevice() override { close(); }
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
@@ -293,6 +302,7 @@ class SerialDevice final : public Device {
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;
+        --*holders_;
         return FtStatus::Ok;
     }
 
@@ -322,25 +332,43 @@ class SerialDevice final : public Device {
     int fd_;
     std::string path_;
     std::string sysfsDir_;
+    std::shared_ptr<std::atomic<int>> holders_;  // open devices of the port
     uint32_t readMs_ = kInitialTimeoutMs;
     uint32_t writeMs_ = kInitialTimeoutMs;
 };
 
-// Opens and configures the node; -1 and the failure status when it cannot.
-FtStatus openNode(const std::string& path, int& out) {
+// Another program holds the node: its exclusive claim (EBUSY) or its lock.
+constexpr const char* kInUse = "in use by another program";
+
+std::string reasonFor(int err) {
+    if (err == EBUSY || err == EWOULDBLOCK) return kInUse;
+    return std::strerror(err);
+}
+
+// Opens the node and takes its lock; with `claim` also takes the exclusive
+// claim and sets the line up. -1, the failure status and why when it cannot.
+FtStatus openNode(const std::string& path, int& out, std::string& why, bool claim = true) {
     out = -1;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FtStatus::DeviceNotOpened;
-    auto fail = [fd] {
+    if (fd < 0) {
+        why = reasonFor(errno);
+        return FtStatus::DeviceNotOpened;
+    }
+    auto fail = [fd, &why](std::string reason) {
+        why = std::move(reason);
         ::close(fd);
         return FtStatus::DeviceNotOpened;
     };
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return fail();  // not a terminal
+    if (::tcgetattr(fd, &tio) != 0) return fail("not a serial device");
     // TIOCEXCL keeps other programs out, but not a privileged one; the lock
     // keeps out every program that asks for it, this one included.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
-    if (::ioctl(fd, TIOCEXCL) != 0) return fail();
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(reasonFor(errno));
+    if (!claim) {
+        out = fd;
+        return FtStatus::Ok;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) return fail(reasonFor(errno));
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -351,8 +379,9 @@ FtStatus openNode(const std::string& path, int& out) {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        const int err = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail();
+        return fail(reasonFor(err));
     }
     out = fd;
     return FtStatus::Ok;
@@ -363,26 +392,45 @@ class SerialPort final : public Port {
     SerialPort(std::string path, std::string sysfsDir)
         : path_(std::move(path)), sysfsDir_(std::move(sysfsDir)) {}
 
-    bool count(uint32_t& n, std::string&) override {
+    // A node that is missing, is no serial device or cannot be opened (no
+    // permission, held by another program) is no device; its reason goes to
+    // the user. The node is tried as open() would take it and let go at once,
+    // unless this program holds it already.
+    bool count(uint32_t& n, std::string& error) override {
+        n = 0;
+        if (holders_->load() == 0) {
+            int fd = -1;
+            std::string why;
+            if (!ftOk(openNode(path_, fd, why, false))) {
+                error = describe() + ": " + why;
+                return false;
+            }
+            ::flock(fd, LOCK_UN);
+            ::close(fd);
+        }
         n = 1;
         return true;
     }
 
     FtStatus open(uint32_t indexInPort, std::unique_ptr<Device>& out) override {
         out.reset();
+        openError_.clear();
         if (indexInPort != 0) return FtStatus::DeviceNotFound;
         int fd = -1;
-        FtStatus s = openNode(path_, fd);
+        FtStatus s = openNode(path_, fd, openError_);
         if (!ftOk(s)) return s;
-        out = std::make_unique<SerialDevice>(fd, path_, sysfsDir_);
+        out = std::make_unique<SerialDevice>(fd, path_, sysfsDir_, holders_);
         return FtStatus::Ok;
     }
 
     std::string describe() const override { return "serial:" + path_; }
+    std::string openError() const override { return openError_; }
 
   private:
     std::string path_;
     std::string sysfsDir_;
+    std::string openError_;
+    std::shared_ptr<std::atomic<int>> holders_ = std::make_shared<std::atomic<int>>(0);
 };
 
 // Splits a name into text and number runs, so "ttyUSB10" sorts after "ttyUSB2".
