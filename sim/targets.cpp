@@ -1,3 +1,4 @@
+#include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/target.h"
 
@@ -6,6 +7,7 @@ namespace sim {
 std::vector<std::unique_ptr<Target>> makeTargets() {
     std::vector<std::unique_ptr<Target>> targets;
     targets.push_back(std::make_unique<EneKb90xx>());
+    targets.push_back(std::make_unique<EdidEeprom>());
     return targets;
 }
 
