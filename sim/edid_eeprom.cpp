@@ -84,10 +84,6 @@ std::array<uint8_t, 2> EdidEeprom::status() const {
     return kOk;
 }
 
-void EdidEeprom::putSurplus(Uart& uart) const {
-    for (uint64_t i = 0; i < surplus_; ++i) uart.put(kSurplusByte);
-}
-
 void EdidEeprom::command(uint8_t cmd, Uart& uart, Context& ctx) {
     // The third generation hands over the byte after the prefix; the second
     // hands over the 'E' itself, and the command letter follows.
@@ -114,28 +110,29 @@ void EdidEeprom::read(Uart& uart) {
         // The JIG hangs: nothing more comes until its reset button.
         for (;;) uart.get();
     }
+    answer.insert(answer.end(), surplus_, kSurplusByte);
     uart.put(answer.data(), answer.size());
-    putSurplus(uart);
 }
 
 void EdidEeprom::write(Uart& uart, Context& ctx) {
     if (writeSilence_ == WriteSilence::InsteadOfReady)
         for (;;) uart.get();
-    uart.put(kWriteReady);
-    putSurplus(uart);
+    std::vector<uint8_t> ready(1 + surplus_, kSurplusByte);
+    ready[0] = kWriteReady;
+    uart.put(ready.data(), ready.size());
     std::vector<uint8_t> data(kSize);
     for (auto& b : data) b = uart.get();
     if (writeSilence_ == WriteSilence::InsteadOfStatus)
         for (;;) uart.get();  // hung before the EEPROM was written
-    if (absent_ || writeProtected_) {
-        uart.put(kError.data(), kError.size());
-    } else {
+    std::array<uint8_t, 2> s = kError;
+    if (!absent_ && !writeProtected_) {
         setMemory(data);
         ctx.memoryChanged();
-        const auto s = status();
-        uart.put(s.data(), s.size());
+        s = status();
     }
-    putSurplus(uart);
+    std::vector<uint8_t> answer(s.begin(), s.end());
+    answer.insert(answer.end(), surplus_, kSurplusByte);
+    uart.put(answer.data(), answer.size());
 }
 
 std::vector<uint8_t> EdidEeprom::memory() const {

@@ -45,7 +45,6 @@ class EdidEeprom : public Target {
 
     void read(Uart& uart);
     void write(Uart& uart, Context& ctx);
-    void putSurplus(Uart& uart) const;
     std::array<uint8_t, 2> status() const;
 
     mutable std::mutex m_;
