@@ -84,12 +84,19 @@ class EdidSessionTest : public ::testing::Test {
     std::vector<std::string> memo() const { return ui.memo(kMemo); }
     std::optional<bool> outcome() const { return session->lastOperationSucceeded(); }
 
-    void read(std::optional<std::string> path) {
-        ui.queueFile(std::move(path));
+    // A cancelled dialog where `path` is empty.
+    void read(const std::string& path = {}) {
+        if (path.empty())
+            ui.queueFile(std::nullopt);
+        else
+            ui.queueFile(path);
         session->EDID_READClick();
     }
-    void write(std::optional<std::string> path) {
-        ui.queueFile(std::move(path));
+    void write(const std::string& path = {}) {
+        if (path.empty())
+            ui.queueFile(std::nullopt);
+        else
+            ui.queueFile(path);
         session->EDID_WRITEClick();
     }
     std::string file(const std::string& name) const { return dir.file(name); }
@@ -139,7 +146,7 @@ TEST_F(EdidSessionTest, ReadReplacesAnExistingFileAndShowsTheSummary) {
               "EDID header: present\nChecksum of bytes 0-127: valid\nManufacturer: ZVX\n"
               "Product code: 156Fh");
     // The next operation starts afresh.
-    write(std::nullopt);
+    write();
     EXPECT_EQ(ui.text("Label_EDID_info"), "");
 }
 
@@ -164,7 +171,7 @@ TEST_F(EdidSessionTest, ReadWithAnotherStatusEndsSilently) {
 
 TEST_F(EdidSessionTest, SaveDialogCancelledKeepsTheHexView) {
     open("jig3");
-    read(std::nullopt);
+    read();
     const auto lines = memo();
     EXPECT_EQ(lines.back(), "Write to file is interrupted.");
     EXPECT_TRUE(hasLine(lines, hexView(eeprom())[1]));
@@ -301,11 +308,11 @@ TEST_F(EdidSessionTest, RefusedFilesTouchNothing) {
     const std::string fifo = file("pipe.bin");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
-        std::optional<std::string> path;
+        std::string path;  // empty: the dialog is cancelled
         std::vector<std::string> memoTail;
         std::string message;
     } cases[] = {
-        {std::nullopt, {"Write operation is interrupted."}, ""},
+        {"", {"Write operation is interrupted."}, ""},
         {empty, {"The file is empty, nothing written to the EEPROM."}, ""},
         {folder, {""}, "error: Ошибка открытия файла.\n" + folder + ": is a directory, not a file"},
         {fifo,
@@ -317,7 +324,7 @@ TEST_F(EdidSessionTest, RefusedFilesTouchNothing) {
     };
     const Bytes before = eeprom();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.value_or("cancelled"));
+        SCOPED_TRACE(c.path);
         ui.clear();
         write(c.path);
         EXPECT_EQ(memo(), kConnectedJig3 + c.memoTail);
@@ -444,7 +451,7 @@ TEST_F(EdidSessionTest, NoJigOrAnotherFirmwareEndsAfterConnect) {
 
 TEST_F(EdidSessionTest, ExitClearsTheMemoAndGoesBackToTheMainWindow) {
     open("jig3");
-    read(std::nullopt);
+    read();
     session->EXIT_EDIDClick();
     EXPECT_TRUE(memo().empty());
     EXPECT_EQ(ui.text("Label_EDID_info"), "");
