@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/cpld.h"
+#include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/link.h"
 #include "sim/options.h"
@@ -65,6 +66,7 @@ struct SimJig::Impl : Context {
     const Options opts;
     std::vector<std::unique_ptr<Target>> targets;
     EneKb90xx* ene = nullptr;
+    EdidEeprom* edid = nullptr;
     Link link;
     Cpld cpld_;
 

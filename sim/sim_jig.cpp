@@ -66,8 +66,10 @@ std::string withoutLineEnd(std::string answer) {
 
 SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
     : opts(std::move(options)), targets(std::move(ts)), link(opts.realSpeed) {
-    for (auto& t : targets)
+    for (auto& t : targets) {
         if (auto* e = dynamic_cast<EneKb90xx*>(t.get())) ene = e;
+        if (auto* e = dynamic_cast<EdidEeprom*>(t.get())) edid = e;
+    }
     running_.family = opts.generation == 2 ? opts.family : Family::None;
     running_.answer = opts.identity
                           ? *opts.identity
@@ -230,6 +232,14 @@ std::vector<uint8_t> SimJig::eneFlash() const { return impl_->ene->flash(); }
 
 bool SimJig::setEneFlash(const std::vector<uint8_t>& bytes) {
     if (!impl_->ene->setFlash(bytes)) return false;
+    impl_->saveState();
+    return true;
+}
+
+std::vector<uint8_t> SimJig::edidEeprom() const { return impl_->edid->memory(); }
+
+bool SimJig::setEdidEeprom(const std::vector<uint8_t>& bytes) {
+    if (!impl_->edid->setMemory(bytes)) return false;
     impl_->saveState();
     return true;
 }

@@ -98,6 +98,11 @@ class SimJig {
     std::vector<uint8_t> eneFlash() const;
     bool setEneFlash(const std::vector<uint8_t>& bytes);
 
+    // EDID EEPROM, 256 bytes; setEdidEeprom refuses another size and is a
+    // completed change, so `state=` saves it.
+    std::vector<uint8_t> edidEeprom() const;
+    bool setEdidEeprom(const std::vector<uint8_t>& bytes);
+
     // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
     // of it. Empty for an unknown name. setTargetMemory refuses what the
     // target's state file would refuse; a set memory is saved like a

@@ -1,3 +1,4 @@
+#include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/ite_controller.h"
 #include "sim/mec16xx.h"
@@ -10,6 +11,7 @@ std::vector<std::unique_ptr<Target>> makeTargets() {
     targets.push_back(std::make_unique<EneKb90xx>());
     targets.push_back(std::make_unique<IteController>());
     targets.push_back(std::make_unique<Mec16xx>());
+    targets.push_back(std::make_unique<EdidEeprom>());
     return targets;
 }
 

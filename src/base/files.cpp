@@ -102,17 +102,16 @@ std::string loadImage(const std::string& path, size_t limit, LoadedFile& out) {
 }
 
 std::string imageSizeWarning(const std::string& path, uint64_t size, uint64_t deviceSize,
-                             uint8_t padByte) {
+                             uint8_t padByte, const std::string& memory) {
     if (size == deviceSize) return {};
     char pad[8];
     std::snprintf(pad, sizeof pad, "%02X", padByte);
     if (size < deviceSize)
         return path + " is " + bytesText(size) + ", " + bytesText(deviceSize - size) +
-               " shorter than the flash (" + bytesText(deviceSize) + "); the rest is padded with " +
-               pad + ".";
-    return path + " is " + bytesText(size) + ", " + bytesText(size - deviceSize) +
-           " longer than the flash (" + bytesText(deviceSize) +
-           "); the bytes beyond it are dropped.";
+               " shorter than " + memory + " (" + bytesText(deviceSize) +
+               "); the rest is padded with " + pad + ".";
+    return path + " is " + bytesText(size) + ", " + bytesText(size - deviceSize) + " longer than " +
+           memory + " (" + bytesText(deviceSize) + "); the bytes beyond it are dropped.";
 }
 
 // ---------------------------------------------------------------------------
@@ -189,6 +188,11 @@ std::string DumpFile::abandon() {
     }
     return "The read failed; " + path_ + " is left as it was. What was read (" +
            bytesText(written_) + ") is in " + partPath() + ".";
+}
+
+void DumpFile::discard() {
+    closeFd();
+    if (!path_.empty()) ::unlink(partPath().c_str());
 }
 
 void guardStandardDescriptors() {

@@ -37,8 +37,9 @@ std::string loadImage(const std::string& path, size_t limit, LoadedFile& out);
 
 // The warning for an image whose size is not the device's: how many bytes
 // were padded with `padByte` or dropped. Empty when the size is right.
+// `memory` names what is written ("the flash", "the EEPROM").
 std::string imageSizeWarning(const std::string& path, uint64_t size, uint64_t deviceSize,
-                             uint8_t padByte);
+                             uint8_t padByte, const std::string& memory = "the flash");
 
 // "PATH: REASON", as error lines and dialogs show a file problem.
 std::string fileProblem(const std::string& path, const std::string& reason);
@@ -66,6 +67,9 @@ class DumpFile {
     // dump stays in FILE.part. Returns the warning to show in the second
     // case, else an empty text.
     std::string abandon();
+    // The dump cannot be trusted (the disk refused part of it): FILE.part is
+    // removed and FILE stays as it was, whether or not it existed.
+    void discard();
 
     const std::string& path() const { return path_; }
     std::string partPath() const { return target_ + ".part"; }

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# EDID EEPROM read over the simulated JIG at real link speed: wall and CPU
+# time of `zjig edid read` (median of 10 runs), next to the time the
+# exchanged bytes need on a 921600-baud link whose bridge holds each awaited
+# answer for its 2 ms latency timer, plus the identify's 300 ms read time-out.
+#
+#   bench/edid_read_bench.sh [path/to/zjig] [runs]
+#
+# The read is short: almost all of it is the identify's time-out, and the
+# CPU time should stay a small fraction of the wall time (the waits block).
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+zjig="${1:-${ZJIG:-$here/../build/release/zjig}}"
+runs="${2:-10}"
+if [[ ! -x "$zjig" ]]; then
+    echo "zjig not found at $zjig (build first, or pass its path)" >&2
+    exit 2
+fi
+zjig="$(cd "$(dirname "$zjig")" && pwd)/$(basename "$zjig")"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# --- the exchange of a third-generation read ---
+baud=921600
+bits_per_byte=10     # start bit, 8 data bits, stop bit
+latency_ms=2
+identify_ms=300      # the identity is shorter than 32 bytes: one full read time-out
+identity_bytes=17    # "M328_EPM240_v16" CR LF
+
+# PC -> JIG: B; E r; I.  JIG -> PC: identity; 256 data + "OK"; the answer to I.
+to_jig=$((1 + 2 + 1))
+to_pc=$((identity_bytes + 258 + 1))
+# Answers the PC waits for, each held by the latency timer: the 258 bytes, the I answer.
+round_trips=2
+
+theory=$(echo "scale=4; ($to_jig + $to_pc) * $bits_per_byte / $baud + $round_trips * $latency_ms / 1000 + $identify_ms / 1000" | bc)
+wire=$(echo "scale=4; ($to_jig + $to_pc) * $bits_per_byte / $baud" | bc)
+
+echo "zjig: $zjig"
+echo "bytes PC->JIG: $to_jig, JIG->PC: $to_pc; answers awaited: $round_trips; runs: $runs"
+
+: >times.txt
+for ((i = 0; i < runs; i++)); do
+    rm -f panel.bin
+    if [[ -x /usr/bin/time ]]; then
+        /usr/bin/time -f "%e %U %S" -a -o times.txt \
+            "$zjig" --port sim:jig3,speed=real edid read panel.bin >memo.txt
+    else
+        TIMEFORMAT="%R %U %S"
+        { time "$zjig" --port sim:jig3,speed=real edid read panel.bin >memo.txt; } 2>>times.txt
+    fi
+    [[ $(stat -c %s panel.bin) -eq 256 ]] || { echo "run $i: no 256-byte dump" >&2; exit 1; }
+done
+
+median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); print (NR % 2) ? v[m] : (v[m] + v[m + 1]) / 2 }'; }
+wall=$(awk '{ print $1 }' times.txt | median)
+cpu=$(awk '{ print $2 + $3 }' times.txt | median)
+
+echo "last memo line: $(tail -n 1 memo.txt)"
+printf 'wall time (median):  %8.3f s\n' "$wall"
+printf 'CPU time (median):   %8.3f s (user + system)\n' "$cpu"
+printf 'theoretical time:    %8.3f s (%s s on the wire, %s ms latency x %s, %s ms identify)\n' \
+    "$theory" "$wire" "$latency_ms" "$round_trips" "$identify_ms"
