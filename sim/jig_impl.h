@@ -11,6 +11,7 @@
 #include "sim/cpld.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/link.h"
+#include "sim/npce_spi.h"
 #include "sim/options.h"
 #include "sim/sim_jig.h"
 #include "sim/target.h"
@@ -64,6 +65,7 @@ struct SimJig::Impl : Context {
     const Options opts;
     std::vector<std::unique_ptr<Target>> targets;
     EneKb90xx* ene = nullptr;
+    NpceSpi* npce = nullptr;
     Link link;
     Cpld cpld_;
 

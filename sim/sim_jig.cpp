@@ -68,6 +68,8 @@ SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
     : opts(std::move(options)), targets(std::move(ts)), link(opts.realSpeed) {
     for (auto& t : targets)
         if (auto* e = dynamic_cast<EneKb90xx*>(t.get())) ene = e;
+    for (auto& t : targets)
+        if (auto* n = dynamic_cast<NpceSpi*>(t.get())) npce = n;
     running_.family = opts.generation == 2 ? opts.family : Family::None;
     running_.answer = opts.identity
                           ? *opts.identity
@@ -220,6 +222,14 @@ std::vector<uint8_t> SimJig::eneFlash() const { return impl_->ene->flash(); }
 
 bool SimJig::setEneFlash(const std::vector<uint8_t>& bytes) {
     if (!impl_->ene->setFlash(bytes)) return false;
+    impl_->saveState();
+    return true;
+}
+
+std::vector<uint8_t> SimJig::npceFlash() const { return impl_->npce->flash(); }
+
+bool SimJig::setNpceFlash(const std::vector<uint8_t>& bytes) {
+    if (!impl_->npce->setFlash(bytes)) return false;
     impl_->saveState();
     return true;
 }

@@ -98,6 +98,10 @@ class SimJig {
     std::vector<uint8_t> eneFlash() const;
     bool setEneFlash(const std::vector<uint8_t>& bytes);
 
+    // NPCE SPI flash, 131072 bytes, likewise.
+    std::vector<uint8_t> npceFlash() const;
+    bool setNpceFlash(const std::vector<uint8_t>& bytes);
+
     // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
     // of it. Empty for an unknown name. setTargetMemory refuses what the
     // target's state file would refuse; a set memory is saved like a

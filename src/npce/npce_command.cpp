@@ -1,0 +1,57 @@
+// zjig npce read|write: one visit to the Nuvoton SPI window, READ or WRITE
+// pressed with the FILE argument as the file dialog's answer.
+#include <CLI/CLI.hpp>
+
+#include "cli/runtime.h"
+#include "npce/npce_controls.h"
+#include "npce/npce_session.h"
+
+namespace zjig::npce {
+
+namespace {
+
+using namespace cli;
+
+enum class NpceAction { Read, Write };
+
+int runNpce(Runtime& rt, NpceAction action, const std::string& file) {
+    CliPort& port = *rt.port;
+    port.printMemo(kMemo);
+    port.showProgressOf(kGauge);
+    NpceSession session(rt.modeContext());
+    session.FormCreate();
+    port.setFileAnswer(file);
+    return runOperation(rt, session, [&] {
+        if (action == NpceAction::Read)
+            session.NPCE_READClick();
+        else
+            session.NPCE_WRITEClick();
+    });
+}
+
+void addNpceCommand(CLI::App& npce, Runtime& rt, const char* name, NpceAction action,
+                    const char* help) {
+    auto file = std::make_shared<std::string>();
+    auto* command = npce.add_subcommand(name, help);
+    if (action == NpceAction::Read)
+        command->add_option("FILE", *file, "The file the flash is saved to (replaced)")->required();
+    else
+        command->add_option("FILE", *file, "The image written to the flash")
+            ->required()
+            ->check(CLI::ExistingFile);
+    command->callback([&rt, action, file] {
+        rt.action = [&rt, action, file] { return runNpce(rt, action, *file); };
+    });
+}
+
+}  // namespace
+
+void addCommands(CLI::App& app, cli::Runtime& rt) {
+    auto* npce = app.add_subcommand("npce", "Nuvoton NPCE288N/388N: SPI flash read and write");
+    npce->require_subcommand(1);
+    addNpceCommand(*npce, rt, "read", NpceAction::Read, "Read the 128 KB flash into FILE");
+    addNpceCommand(*npce, rt, "write", NpceAction::Write,
+                   "Erase the flash, write FILE to it and verify it");
+}
+
+}  // namespace zjig::npce
