@@ -7,8 +7,8 @@
 #include "base/clock_text.h"
 #include "base/display_text.h"
 #include "base/files.h"
-#include "base/hex_text.h"
 #include "jiglink/identity.h"
+#include "npce/npce_answers.h"
 #include "npce/npce_commands.h"
 #include "npce/npce_controls.h"
 
@@ -156,16 +156,14 @@ struct NpceSession::State {
                 ftOk(link.read(std::min<uint32_t>(link.rxQueue, kIdAnswerBytes))))
                 got = link.bytesMoved;
         }
-        const uint8_t* id = link.data();
-        if (r == WaitResult::Ok && got == kIdAnswerBytes &&
-            std::equal(kFlashId.begin(), kFlashId.end(), id)) {
+        const FlashIdAnswer id = readFlashId(link.data(), got);
+        if (r == WaitResult::Ok && id.accepted) {
             say("Communication with NPCE installed.");
             say("ID FLASH EFh 4012h ");
             NPCE_SendEndByte(kResultOk);
             return true;
         }
-        say("No connection to the NPCE! reading ID -> " +
-            upperHexBytes(id, std::min<uint32_t>(got, kFlashId.size())));
+        say("No connection to the NPCE! reading ID -> " + id.shown);
         say("Check soldering NPCE or chip damaged.");
         NPCE_SendEndByte(kResultFail);
         return false;
