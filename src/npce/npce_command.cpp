@@ -1,5 +1,6 @@
-// zjig npce read|write: one visit to the Nuvoton SPI window, READ or WRITE
-// pressed with the FILE argument as the file dialog's answer.
+// zjig npce read|write|verify: one visit to the Nuvoton SPI window, READ or
+// WRITE pressed with the FILE argument as the file dialog's answer; verify
+// reads as READ does and compares the flash with FILE instead of saving it.
 #include <CLI/CLI.hpp>
 
 #include "cli/runtime.h"
@@ -12,7 +13,7 @@ namespace {
 
 using namespace cli;
 
-enum class NpceAction { Read, Write };
+enum class NpceAction { Read, Write, Verify };
 
 int runNpce(Runtime& rt, NpceAction action, const std::string& file) {
     CliPort& port = *rt.port;
@@ -22,10 +23,17 @@ int runNpce(Runtime& rt, NpceAction action, const std::string& file) {
     session.FormCreate();
     port.setFileAnswer(file);
     return runOperation(rt, session, [&] {
-        if (action == NpceAction::Read)
-            session.NPCE_READClick();
-        else
-            session.NPCE_WRITEClick();
+        switch (action) {
+            case NpceAction::Read:
+                session.NPCE_READClick();
+                break;
+            case NpceAction::Write:
+                session.NPCE_WRITEClick();
+                break;
+            case NpceAction::Verify:
+                session.verifyFileClick();
+                break;
+        }
     });
 }
 
@@ -36,7 +44,10 @@ void addNpceCommand(CLI::App& npce, Runtime& rt, const char* name, NpceAction ac
     if (action == NpceAction::Read)
         command->add_option("FILE", *file, "The file the flash is saved to (replaced)")->required();
     else
-        command->add_option("FILE", *file, "The image written to the flash")
+        command
+            ->add_option("FILE", *file,
+                         action == NpceAction::Write ? "The image written to the flash"
+                                                     : "The image the flash is compared with")
             ->required()
             ->check(CLI::ExistingFile);
     command->callback([&rt, action, file] {
@@ -52,6 +63,9 @@ void addCommands(CLI::App& app, cli::Runtime& rt) {
     addNpceCommand(*npce, rt, "read", NpceAction::Read, "Read the 128 KB flash into FILE");
     addNpceCommand(*npce, rt, "write", NpceAction::Write,
                    "Erase the flash, write FILE to it and verify it");
+    addNpceCommand(*npce, rt, "verify", NpceAction::Verify,
+                   "Read the flash and compare it with FILE (padded with FFh as a write pads "
+                   "it); the first difference goes to standard error");
 }
 
 }  // namespace zjig::npce

@@ -7,6 +7,7 @@
 #include "base/clock_text.h"
 #include "base/display_text.h"
 #include "base/files.h"
+#include "base/hex_text.h"
 #include "jiglink/identity.h"
 #include "npce/npce_answers.h"
 #include "npce/npce_commands.h"
@@ -82,7 +83,10 @@ struct NpceSession::State {
     // Once the JIG has stayed silent (or the operation is being stopped), the
     // closing answers get one read time-out each, not a full wait.
     bool jigSilent = false;
-    DumpFile dump;               // a read's output
+    DumpFile dump;  // a read's output
+    // A read that compares the flash with `image` instead of saving it.
+    bool compareOnly = false;
+    std::vector<uint8_t> readBack;
     std::vector<uint8_t> image;  // a write's image, 131072 bytes, FFh past the file's end
     int blockCounter = 0;
 
@@ -202,6 +206,50 @@ struct NpceSession::State {
         startWorker();
     }
 
+    // The read's exchange, with the flash compared in memory with an image
+    // file padded as a write pads it.
+    void verifyFileClick() {
+        if (!idleForPress()) return;
+        say("");
+        if (!connect()) return setOutcome(false);
+        if (!NPCE_CheckChipId()) return endPress(false);
+        const auto path = ui.fileDialog(openDialogSpec());
+        if (!path) {
+            say("Write operation is interrupted.");
+            return endPress(false);
+        }
+        if (!loadWriteImage(*path)) return endPress(false);
+        say("Compare the flash with the file:");
+        say(displayText(*path));
+        ui.setColor(kGauge, kYellow);
+        ui.setGaugeProgress(kGauge, 0);
+        say("Reading ...");
+        ui.setEnabled(kWriteButton, false);
+        ui.setEnabled(kExitButton, false);
+        timeLine();
+        compareOnly = true;
+        readBack.clear();
+        tag = Tag::Reading_NPCE;
+        blockCounter = 1;
+        sendFirst(kCmdRead);
+        startWorker();
+    }
+
+    bool compareWithImage() {
+        const auto diff = std::mismatch(readBack.begin(), readBack.end(), image.begin());
+        if (diff.first == readBack.end()) {
+            say("The flash holds the file.");
+            return true;
+        }
+        const auto offset = static_cast<uint32_t>(diff.first - readBack.begin());
+        say("The flash differs from the file.");
+        ui.messageBox(MessageKind::Error,
+                      "The flash differs from the file at offset " + std::to_string(offset) +
+                          " (0x" + upperHex(offset, 5) + "): flash " + upperHex(*diff.first, 2) +
+                          "h, file " + upperHex(*diff.second, 2) + "h.");
+        return false;
+    }
+
     // One read step; true when the operation has ended.
     bool readStep() {
         const WaitResult r = link.waitForExactly(kBlockSize, kBlockWait);
@@ -212,7 +260,9 @@ struct NpceSession::State {
                               WaitResult::LinkError);
         // Each block reaches the disk as it comes, so a dump cut short keeps
         // every block read so far.
-        if (!dump.write(link.data(), kBlockSize)) {
+        if (compareOnly) {
+            readBack.insert(readBack.end(), link.data(), link.data() + kBlockSize);
+        } else if (!dump.write(link.data(), kBlockSize)) {
             send(kCmdReadEnd);
             takeAnswer(kStatusAnswerBytes, kReadEndName, kAnswerWait);
             say("Error writing file!");
@@ -254,6 +304,7 @@ struct NpceSession::State {
     }
 
     bool finishRead(bool ok) {
+        if (compareOnly && ok) ok = compareWithImage();
         finishOperation(ok);
         enableButtons();
         return true;
@@ -273,19 +324,9 @@ struct NpceSession::State {
             return endPress(false);
         }
         // The file is read whole and checked before the erase.
-        LoadedFile loaded;
-        if (const std::string problem = loadImage(*path, kFlashSize, loaded); !problem.empty()) {
-            ui.messageBox(MessageKind::Error,
-                          "Ошибка открытия файла.\n" + fileProblem(*path, problem));
-            return endPress(false);
-        }
+        if (!loadWriteImage(*path)) return endPress(false);
         say("Write to NPCE file:");
         say(displayText(*path));
-        if (const std::string warning = imageSizeWarning(*path, loaded.size, kFlashSize, kPadByte);
-            !warning.empty())
-            ui.messageBox(MessageKind::Warning, warning);
-        image = std::move(loaded.bytes);
-        image.resize(kFlashSize, kPadByte);
 
         ui.setColor(kGauge, kRed);
         ui.setGaugeProgress(kGauge, 0);
@@ -295,15 +336,16 @@ struct NpceSession::State {
         ui.setEnabled(kExitButton, false);
 
         sendFirst(kCmdErase);
-        if (takeAnswer(kStatusAnswerBytes, "Erase", kEraseWait) != WaitResult::Ok ||
-            link.data()[0] != kStatusDone) {
-            say(kLostChip);
+        WaitResult r = takeAnswer(kStatusAnswerBytes, "Erase", kEraseWait);
+        if (r != WaitResult::Ok || link.data()[0] != kStatusDone) {
+            if (r != WaitResult::Cancelled) say(kLostChip);
             return endWriteBeforeWorker();
         }
         say("Check clear data ...");
         sendFirst(kCmdCheckClear);
-        if (takeAnswer(kStatusAnswerBytes, "Check clear", kCheckClearWait) != WaitResult::Ok) {
-            say(kLostChip);
+        r = takeAnswer(kStatusAnswerBytes, "Check clear", kCheckClearWait);
+        if (r != WaitResult::Ok) {
+            if (r != WaitResult::Cancelled) say(kLostChip);
             return endWriteBeforeWorker();
         }
         if (link.data()[0] != kStatusDone) {
@@ -316,6 +358,24 @@ struct NpceSession::State {
         blockCounter = 1;
         sendFirst(kCmdWrite);
         startWorker();
+    }
+
+    // The image to write or compare: the file's first 131072 bytes, FFh
+    // past its end. A file that cannot be read, or an empty one, is refused;
+    // any other size is written with a warning.
+    bool loadWriteImage(const std::string& path) {
+        LoadedFile loaded;
+        if (const std::string problem = loadImage(path, kFlashSize, loaded); !problem.empty()) {
+            ui.messageBox(MessageKind::Error,
+                          "Ошибка открытия файла.\n" + fileProblem(path, problem));
+            return false;
+        }
+        if (const std::string warning = imageSizeWarning(path, loaded.size, kFlashSize, kPadByte);
+            !warning.empty())
+            ui.messageBox(MessageKind::Warning, warning);
+        image = std::move(loaded.bytes);
+        image.resize(kFlashSize, kPadByte);
+        return true;
     }
 
     // The erase or the blank check failed: the tag never left "NONE".
@@ -383,6 +443,11 @@ struct NpceSession::State {
     bool verify() {
         send(kCmdWriteEnd);
         takeAnswer(1, kWriteEndName, kAnswerWait);
+        if (link.cancelled()) {
+            NPCE_SendEndByte(kResultFail);
+            timeLine();
+            return false;
+        }
         say("Verify ...");
         ui.setColor(kGauge, kYellow);
         ui.setGaugeProgress(kGauge, 0);
@@ -479,6 +544,8 @@ struct NpceSession::State {
         closeLink();
         if (dump.isOpen()) ok = finishDump(ok);
         image.clear();
+        compareOnly = false;
+        readBack.clear();
         setOutcome(ok);
         tag = Tag::NONE;
     }
@@ -522,6 +589,7 @@ void NpceSession::FormCreate() { state_->FormCreate(); }
 void NpceSession::NPCE_READClick() { state_->NPCE_READClick(); }
 void NpceSession::NPCE_WRITEClick() { state_->NPCE_WRITEClick(); }
 void NpceSession::EXIT_NPCEClick() { state_->EXIT_NPCEClick(); }
+void NpceSession::verifyFileClick() { state_->verifyFileClick(); }
 
 bool NpceSession::busy() const { return state_->tag.load() != Tag::NONE; }
 

@@ -23,6 +23,13 @@ class NpceSession : public CoreModeSession {
     void NPCE_WRITEClick();
     void EXIT_NPCEClick();
 
+    // --- zjig only ---
+    // The flash read as READ reads it, byte for byte on the wire, and
+    // compared with the file the open dialog gives, padded as a write pads
+    // it. Succeeds when the read did and the two are equal; the first
+    // difference is shown as an error message.
+    void verifyFileClick();
+
     // --- for the front ends ---
     // True while a read or write runs (tag not "NONE"). A read has succeeded
     // when it ended with the success byte; a write when its verification

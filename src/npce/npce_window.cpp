@@ -1,6 +1,5 @@
 #include "npce/npce_window.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -88,9 +87,11 @@ NpceWindow::NpceWindow(NpceSession& session)
 }
 
 void NpceWindow::pressWithWaitCursor(void (NpceSession::*handler)()) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // On this window only: the file dialog and message boxes the press shows
+    // are windows of their own and keep the usual cursor.
+    setCursor(Qt::WaitCursor);
     (session_.*handler)();
-    QApplication::restoreOverrideCursor();
+    unsetCursor();
 }
 
 bool NpceWindow::saveScenes(SceneContext& scenes) {

@@ -51,6 +51,26 @@ TEST_F(NpceCli, HalfSizeImageReadsBackWithItsUpperHalfBlank) {
     EXPECT_TRUE(readBytes("back.bin") == half + test::Bytes(kFlash / 2, 0xFF));
 }
 
+TEST_F(NpceCli, VerifyComparesTheFlashWithTheFile) {
+    const std::string port = "sim:jig3," + state("jig");
+    const auto half = randomImage(kFlash / 2, 4);
+    writeBytes("half.bin", half);
+    ASSERT_EQ(zjig({"--port", port, "npce", "write", "half.bin"}).code, 0);
+    // Compared as a write pads it: the blank upper half matches.
+    auto same = zjig({"--port", port, "npce", "verify", "half.bin"});
+    EXPECT_EQ(same.code, 0) << same.out << same.err;
+    EXPECT_TRUE(hasLine(same.out, "The flash holds the file."));
+
+    auto other = half;
+    other[1100] ^= 0x01;
+    writeBytes("other.bin", other);
+    auto differs = zjig({"--port", port, "npce", "verify", "other.bin"});
+    EXPECT_EQ(differs.code, 1);
+    EXPECT_NE(differs.err.find("error: The flash differs from the file at offset 1100 (0x0044C)"),
+              std::string::npos)
+        << differs.err;
+}
+
 TEST_F(NpceCli, ExitStatus) {
     writeBytes("image.bin", randomImage(kFlash, 2));
     writeBytes("empty.bin", {});
