@@ -142,7 +142,8 @@ SimJig::Stage SimJig::Impl::runFirmware() {
 }
 
 void SimJig::Impl::dispatchJig2(uint8_t c, Family family) {
-    // 'I' and 'O' after an operation, and anything unknown, get no answer.
+    // 'I' and 'O' after an operation, and anything unknown, get no answer,
+    // unless the family's target takes them.
     for (auto& t : targets) {
         if (family != Family::None && t->jig2Family() == family && t->takesJig2Command(c)) {
             t->command(c, link, *this);

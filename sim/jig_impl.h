@@ -13,6 +13,7 @@
 #include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/link.h"
+#include "sim/npce_spi.h"
 #include "sim/options.h"
 #include "sim/sim_jig.h"
 #include "sim/target.h"
@@ -67,6 +68,7 @@ struct SimJig::Impl : Context {
     std::vector<std::unique_ptr<Target>> targets;
     EneKb90xx* ene = nullptr;
     EdidEeprom* edid = nullptr;
+    NpceSpi* npce = nullptr;
     Link link;
     Cpld cpld_;
 

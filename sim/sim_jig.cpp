@@ -69,6 +69,7 @@ SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
     for (auto& t : targets) {
         if (auto* e = dynamic_cast<EneKb90xx*>(t.get())) ene = e;
         if (auto* e = dynamic_cast<EdidEeprom*>(t.get())) edid = e;
+        if (auto* n = dynamic_cast<NpceSpi*>(t.get())) npce = n;
     }
     running_.family = opts.generation == 2 ? opts.family : Family::None;
     running_.answer = opts.identity
@@ -240,6 +241,14 @@ std::vector<uint8_t> SimJig::edidEeprom() const { return impl_->edid->memory(); 
 
 bool SimJig::setEdidEeprom(const std::vector<uint8_t>& bytes) {
     if (!impl_->edid->setMemory(bytes)) return false;
+    impl_->saveState();
+    return true;
+}
+
+std::vector<uint8_t> SimJig::npceFlash() const { return impl_->npce->flash(); }
+
+bool SimJig::setNpceFlash(const std::vector<uint8_t>& bytes) {
+    if (!impl_->npce->setFlash(bytes)) return false;
     impl_->saveState();
     return true;
 }

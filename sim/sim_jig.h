@@ -102,6 +102,9 @@ class SimJig {
     // completed change, so `state=` saves it.
     std::vector<uint8_t> edidEeprom() const;
     bool setEdidEeprom(const std::vector<uint8_t>& bytes);
+    // NPCE SPI flash, 131072 bytes, likewise.
+    std::vector<uint8_t> npceFlash() const;
+    bool setNpceFlash(const std::vector<uint8_t>& bytes);
 
     // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
     // of it. Empty for an unknown name. setTargetMemory refuses what the

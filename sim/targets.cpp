@@ -2,6 +2,7 @@
 #include "sim/ene_kb90xx.h"
 #include "sim/ite_controller.h"
 #include "sim/mec16xx.h"
+#include "sim/npce_spi.h"
 #include "sim/target.h"
 
 namespace sim {
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<Target>> makeTargets() {
     targets.push_back(std::make_unique<IteController>());
     targets.push_back(std::make_unique<Mec16xx>());
     targets.push_back(std::make_unique<EdidEeprom>());
+    targets.push_back(std::make_unique<NpceSpi>());
     return targets;
 }
 

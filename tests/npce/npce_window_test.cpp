@@ -1,0 +1,183 @@
+// The Nuvoton SPI window's wiring: its frame, controls and captions, presses
+// that reach the session, the dialogs it asks, and a close during a read.
+#include "npce/npce_window.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "base/modes.h"
+#include "gui/event_wait.h"
+#include "gui/gui_app.h"
+#include "gui/qt_test_app.h"
+#include "jiglink/backends/backends.h"
+
+namespace zjig::gui {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class NpceWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zjig_npce_window_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        app.reset();
+        fs::remove_all(dir);
+    }
+
+    void startApp(const std::string& simOptions,
+                  std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+        std::string error;
+        auto port = makeSimPort(simOptions, error);
+        ASSERT_TRUE(port) << error;
+        devices.addPort(std::move(port));
+        GuiConfig config;
+        config.env.devices = &devices;
+        config.env.userTimeout = timeout;
+        config.firmwareDir = dir.string() + "/";
+        config.runLogPath = (dir / "Start_log.txt").string();
+        config.dataDir = dir.string() + "/";
+        app = std::make_unique<GuiApp>(config);
+        app->port().setMessageBoxHandler(
+            [this](MessageKind, const std::string& t) { messages.push_back(t); });
+        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
+            dialogs.push_back(spec);
+            std::optional<std::string> answer;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            return answer;
+        });
+        app->showMain();
+        app->mainWindow().selector()->setCurrentText(QString::fromLatin1("NUVOTON spi"));
+        app->mainWindow().startButton()->click();
+        ASSERT_TRUE(processEventsUntil([&] { return npce().isVisible(); }, 20s));
+    }
+
+    NpceWindow& npce() { return *static_cast<NpceWindow*>(app->window(names::kNpceWindow)); }
+    ModeSession& session() { return *app->session(names::kNpceWindow); }
+    bool waitFor(const std::function<bool()>& done) { return processEventsUntil(done, 20s); }
+
+    fs::path dir;
+    DeviceList devices;  // outlives the program, as in main()
+    std::unique_ptr<GuiApp> app;
+    std::vector<std::string> messages;
+    std::vector<FileDialogSpec> dialogs;
+    std::deque<std::optional<std::string>> answers;
+};
+
+TEST_F(NpceWindowTest, FrameControlsAndCaptions) {
+    startApp("jig3");
+    NpceWindow& w = npce();
+    EXPECT_EQ(w.windowTitle(), "NPCE288N/388N 02_02_2017");
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+
+    struct Button {
+        QPushButton* button;
+        const char* name;
+        const char* caption;
+    } buttons[] = {{w.readButton(), "NPCE_READ", "Nuvoton_READ"},
+                   {w.writeButton(), "NPCE_WRITE", "Nuvoton_WRITE"},
+                   {w.exitButton(), "EXIT_NPCE", "EXIT"}};
+    for (const auto& b : buttons) {
+        EXPECT_EQ(b.button->objectName(), b.name);
+        EXPECT_EQ(b.button->text(), b.caption);
+        EXPECT_TRUE(b.button->isEnabled()) << b.name;
+    }
+    const QColor readText = w.readButton()->palette().color(QPalette::ButtonText);
+    EXPECT_GT(readText.green(), 100);
+    EXPECT_EQ(readText.red(), 0);
+    EXPECT_EQ(w.writeButton()->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    EXPECT_EQ(w.memo()->objectName(), "NPCE_Memo");
+    EXPECT_TRUE(w.memo()->isReadOnly());
+    EXPECT_EQ(w.gauge()->objectName(), "CGauge_NPCE");
+    EXPECT_EQ(w.gauge()->maximum(), 512);
+    EXPECT_TRUE(w.gauge()->font().bold());
+    EXPECT_GT(w.gauge()->font().pointSizeF(), w.memo()->font().pointSizeF());
+
+    w.exitButton()->click();
+    EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+}
+
+TEST_F(NpceWindowTest, ReadAndWriteThroughTheWindow) {
+    startApp("jig3");
+    NpceWindow& w = npce();
+    const fs::path dump = dir / "flash.bin";
+    answers.push_back(dump.string());
+    w.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return session().lastOperationSucceeded().has_value(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return w.exitButton()->isEnabled() && w.writeButton()->isEnabled(); }));
+    EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(true));
+    EXPECT_EQ(fs::file_size(dump), 131072u);
+    EXPECT_EQ(w.gauge()->value(), 512);
+    EXPECT_EQ(w.gauge()->barColor(), QColor(0, 255, 0));
+
+    answers.push_back(dump.string());
+    w.writeButton()->click();
+    ASSERT_TRUE(waitFor([&] { return session().lastOperationSucceeded().has_value(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return w.exitButton()->isEnabled() && w.readButton()->isEnabled(); }));
+    EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(true));
+    ASSERT_TRUE(waitFor(
+        [&] { return w.memo()->lines().contains("Nuvoton chip is programmed succesfully!"); }));
+    EXPECT_EQ(w.gauge()->barColor(), QColor(255, 255, 0));
+
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[0].dialog, "SaveDialog_NPCE");
+    EXPECT_TRUE(dialogs[0].save);
+    EXPECT_EQ(dialogs[0].title, "Save file");
+    EXPECT_EQ(dialogs[0].filter, "BIN file NPCE (*.bin)|*.bin");
+    EXPECT_EQ(dialogs[0].defaultExt, ".bin");
+    EXPECT_EQ(dialogs[0].initialName, "NPCE_");
+    EXPECT_TRUE(dialogs[0].confirmOverwrite);
+    EXPECT_EQ(dialogs[1].dialog, "OpenDialog_NPCE");
+    EXPECT_FALSE(dialogs[1].save);
+    EXPECT_EQ(dialogs[1].title, "Read file");
+    EXPECT_EQ(dialogs[1].filter, "BIN file NPCE (*.bin)|*.bin|other|*.*");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+TEST_F(NpceWindowTest, CloseDuringAReadAsksBeforeStoppingIt) {
+    // The JIG stops sending after a few blocks; the user's time-out is far away.
+    startApp("jig3,npce-stall-block=3", std::chrono::minutes(10));
+    NpceWindow& w = npce();
+    answers.push_back((dir / "flash.bin").string());
+    w.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return session().busy() && !w.exitButton()->isEnabled(); }));
+    EXPECT_FALSE(w.writeButton()->isEnabled());
+    EXPECT_TRUE(w.readButton()->isEnabled());  // a second press is ignored
+
+    int asked = 0;
+    bool stop = false;
+    w.confirmStop = [&] {
+        ++asked;
+        return stop;
+    };
+    w.close();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(session().busy());
+
+    stop = true;
+    w.close();
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(session().busy());
+    EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
+}
+
+}  // namespace
+}  // namespace zjig::gui
