@@ -116,8 +116,15 @@ SimJig::Stage SimJig::Impl::runFirmware() {
             if (opts.generation == 3 && !opts.silent && c == kWake) link.askForReset();
         }
     }
+    handedBack.reset();
     for (;;) {
-        const uint8_t c = link.get();
+        uint8_t c = 0;
+        if (handedBack) {
+            c = *handedBack;
+            handedBack.reset();
+        } else {
+            c = link.get();
+        }
         if (c == kIdentify) {
             link.put(reinterpret_cast<const uint8_t*>(fw.answer.data()), fw.answer.size());
             continue;
@@ -165,12 +172,18 @@ void SimJig::Impl::dispatchJig3(uint8_t c) {
         }
         return;
     }
+    for (auto& t : targets) {
+        if (t->takesJig3Command(c)) {
+            t->command(c, link, *this);
+            return;
+        }
+    }
     if (c == kResultGood || c == kResultBad) {
         link.put(kAck);
         return;
     }
     for (auto& t : targets) {
-        if (t->jig3Prefix() == c) {
+        if (t->jig3Prefix() != 0 && t->jig3Prefix() == c) {
             t->command(link.get(), link, *this);
             return;
         }

@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/cpld.h"
 #include "sim/ene_kb90xx.h"
+#include "sim/keyboard_matrix.h"
 #include "sim/link.h"
 #include "sim/options.h"
 #include "sim/sim_jig.h"
@@ -41,6 +43,7 @@ struct SimJig::Impl : Context {
     int generation() const override { return opts.generation; }
     const Cpld& cpld() const override { return cpld_; }
     void memoryChanged() override { saveState(); }
+    void handBack(uint8_t byte) override { handedBack = byte; }
 
     // The firmware thread.
     void start();
@@ -64,6 +67,9 @@ struct SimJig::Impl : Context {
     const Options opts;
     std::vector<std::unique_ptr<Target>> targets;
     EneKb90xx* ene = nullptr;
+    KeyboardMatrix* keyboard = nullptr;
+    // A byte a target gave back (firmware thread only).
+    std::optional<uint8_t> handedBack;
     Link link;
     Cpld cpld_;
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -97,6 +98,14 @@ class SimJig {
     // a completed change, so `state=` saves it.
     std::vector<uint8_t> eneFlash() const;
     bool setEneFlash(const std::vector<uint8_t>& bytes);
+
+    // Keyboard matrix: what the next scans find, after those already
+    // scripted (by `kbd=` or earlier calls): joined pin pairs, worded by the
+    // JIG, or an answer's raw bytes sent as they are. Afterwards a scan finds
+    // nothing ('&'). keyScans counts the scans answered since power on.
+    void queueKeyScan(const std::vector<std::pair<int, int>>& pairs);
+    void queueKeyScanBytes(const std::vector<uint8_t>& answer);
+    uint64_t keyScans() const;
 
     // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
     // of it. Empty for an unknown name. setTargetMemory refuses what the
