@@ -182,15 +182,28 @@ void KeyboardWindow::closeRequested() {
 
 bool KeyboardWindow::saveScenes(SceneContext& scenes) {
     using namespace std::chrono_literals;
-    auto reported = [this](int atLeast) { return session_.pairsSeen() >= atLeast; };
+    // Waits until some pair has been reported and then none for a moment.
+    auto settle = [this](int above) {
+        int last = session_.pairsSeen();
+        auto quietSince = std::chrono::steady_clock::now();
+        processEventsUntil(
+            [&] {
+                const int now = session_.pairsSeen();
+                if (now != last) {
+                    last = now;
+                    quietSince = std::chrono::steady_clock::now();
+                }
+                return now > above && std::chrono::steady_clock::now() - quietSince > 300ms;
+            },
+            2s);
+    };
     session_.START_SCANClick();
     if (!session_.busy()) return true;  // no JIG to scan with: nothing to show
-    // What the JIG reports is up to it (`kbd=` of a simulated one): wait a
-    // little for keys, hide what comes after "Hide current", then take it.
-    processEventsUntil([&] { return reported(3); }, 1500ms);
-    const int before = session_.pairsSeen();
+    // What the JIG reports is up to it (`kbd=` of a simulated one): keys
+    // first, then the pairs that come after "Hide current" is ticked.
+    settle(0);
     hide_->click();
-    processEventsUntil([&] { return reported(before + 1); }, 1500ms);
+    settle(session_.pairsSeen());
     scenes.port.flush();
     const bool saved = scenes.save(this, "keyboard_window_scanning.png");
     session_.stopScan();

@@ -33,8 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         AnswerCase{"two groups", {62, 3, 7, 9, 62, 12, 20, 38}, {{3, 7}, {3, 9}, {12, 20}}},
         AnswerCase{"no leading group mark", {3, 7, 38}, {{3, 7}}},
-        AnswerCase{"end mark alone", {38}, {}},
-        AnswerCase{"nothing at all", {}, {}},
+        AnswerCase{"end mark alone", {38}, {}}, AnswerCase{"nothing at all", {}, {}},
         AnswerCase{"no end mark: read to the end", {62, 1, 2}, {{1, 2}}},
         AnswerCase{"bytes after the end mark are not read", {62, 1, 2, 38, 62, 3, 4, 38}, {{1, 2}}},
         // Pins 0 and 40 would make key index 8, the shape of pins 1 and 8.

@@ -21,14 +21,15 @@ TEST_F(KeyboardCli, PrintsEachPairAsItsShapeChangesAndStopsAfterTheTimeGiven) {
 }
 
 TEST_F(KeyboardCli, RepeatedReportsToggleOnTheSecondGeneration) {
-    auto r = zjig({"--port", "sim:jig2,kbd=3-7/_3/3-7/3-7", "keyboard", "scan", "--seconds",
-                   "0.5", "--buzzer-off"});
+    auto r = zjig({"--port", "sim:jig2,kbd=3-7/_3/3-7/3-7", "keyboard", "scan", "--seconds", "0.5",
+                   "--buzzer-off"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(outputLines(r.out), (Lines{"3-7 red", "3-7 yellow", "3-7 red"}));
 }
 
 TEST_F(KeyboardCli, JsonGivesOneObjectPerChange) {
-    auto r = zjig({"--port", "sim:jig3,kbd=1-32", "keyboard", "scan", "--seconds", "0.3", "--json"});
+    auto r =
+        zjig({"--port", "sim:jig3,kbd=1-32", "keyboard", "scan", "--seconds", "0.3", "--json"});
     EXPECT_EQ(r.code, 0) << r.err;
     const Lines out = outputLines(r.out);
     ASSERT_EQ(out.size(), 1u);
@@ -42,10 +43,11 @@ TEST_F(KeyboardCli, FailuresSayWhyOnStandardErrorWithTheirExitStatus) {
         int code;
         const char* firstErrorLine;
     };
-    for (const Case& c : {Case{"sim:silent", 3, "error: Device not found"},
-                          Case{"sim:jig2=V42", 3, "error: Please update FW"},
-                          Case{"sim:jig3,kbd-silent-after=2", 1, "error: Device not found"},
-                          Case{"sim:jig3,kbd=5-6,kbd-mute-buzzer=1", 1, "error: Device not found"}}) {
+    for (const Case& c :
+         {Case{"sim:silent", 3, "error: Device not found"},
+          Case{"sim:jig2=V42", 3, "error: Please update FW"},
+          Case{"sim:jig3,kbd-silent-after=2", 1, "error: Device not found"},
+          Case{"sim:jig3,kbd=5-6,kbd-mute-buzzer=1", 1, "error: Device not found"}}) {
         SCOPED_TRACE(c.port);
         auto r = zjig({"--port", c.port, "keyboard", "scan", "--seconds", "3"});
         EXPECT_EQ(r.code, c.code);

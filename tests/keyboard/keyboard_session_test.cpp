@@ -235,14 +235,14 @@ TEST_P(ScanFault, EndsWithDeviceNotFoundAfterTheWatchdog) {
     EXPECT_FALSE(sim->isOpen());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keyboard, ScanFault,
-    testing::Values(FaultCase{"jig3,kbd-silent-after=2", 'U', std::nullopt},
-                    FaultCase{"jig2,kbd-silent-after=2", 'U', std::nullopt},
-                    FaultCase{"jig3,kbd-cut=1,kbd=3-7", 'U', std::nullopt},
-                    FaultCase{"jig2,kbd-cut=2", 'U', std::nullopt},
-                    FaultCase{"jig3,kbd=3-7,kbd-mute-buzzer=1", 'I', std::nullopt},
-                    FaultCase{"jig3,kbd-silent-after=1", 'U', 300ms}));
+INSTANTIATE_TEST_SUITE_P(Keyboard, ScanFault,
+                         testing::Values(FaultCase{"jig3,kbd-silent-after=2", 'U', std::nullopt},
+                                         FaultCase{"jig2,kbd-silent-after=2", 'U', std::nullopt},
+                                         FaultCase{"jig3,kbd-cut=1,kbd=3-7", 'U', std::nullopt},
+                                         FaultCase{"jig2,kbd-cut=2", 'U', std::nullopt},
+                                         FaultCase{"jig3,kbd=3-7,kbd-mute-buzzer=1", 'I',
+                                                   std::nullopt},
+                                         FaultCase{"jig3,kbd-silent-after=1", 'U', 300ms}));
 
 TEST_F(KeyboardScan, AnAnswerLongerThanItsBufferIsABrokenLink) {
     open("jig3");

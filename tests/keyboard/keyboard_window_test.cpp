@@ -132,8 +132,8 @@ TEST_F(KeyboardWindowTest, ClosingTheWindowStopsTheScan) {
     ASSERT_TRUE(session().busy());
     w.close();
     EXPECT_FALSE(session().busy());
-    ASSERT_TRUE(processEventsUntil(
-        [&] { return app->mainWindow().isVisible() && !w.isVisible(); }, 5s));
+    ASSERT_TRUE(
+        processEventsUntil([&] { return app->mainWindow().isVisible() && !w.isVisible(); }, 5s));
 }
 
 TEST_F(KeyboardWindowTest, QuittingStopsAndJoinsTheScan) {
