@@ -31,8 +31,12 @@ std::string rgb(Rgb c) {
 
 class KeyboardScan : public ::testing::Test {
   protected:
+    // The session goes on the window thread, where its watchdog ticks.
+    void TearDown() override {
+        window.call([&] { session.reset(); });
+    }
     void open(const std::string& options, std::optional<milliseconds> timeout = std::nullopt) {
-        session.reset();
+        window.call([&] { session.reset(); });
         std::string error;
         sim = std::shared_ptr<sim::SimDevice>(sim::SimDevice::create(options, error));
         ASSERT_TRUE(sim) << error;
