@@ -228,7 +228,7 @@ TEST_P(ScanFault, EndsWithDeviceNotFoundAfterTheWatchdog) {
     ASSERT_TRUE(session->waitIdle(20s));
     const auto took = Clock::now() - started;
     EXPECT_GE(took, limit - 5ms);
-    EXPECT_LT(took, limit + 1500ms);  // generous: the machine is shared
+    EXPECT_LT(took, limit + 3s);  // generous: the machine is shared
     EXPECT_EQ(status(), "Device not found");
     EXPECT_EQ(session->lastOperationSucceeded(), std::optional<bool>(false));
     EXPECT_EQ(ui.text(kStartButton), "START SCAN");
