@@ -121,8 +121,15 @@ SimJig::Stage SimJig::Impl::runFirmware() {
             if (opts.generation == 3 && !opts.silent && c == kWake) link.askForReset();
         }
     }
+    handedBack.reset();
     for (;;) {
-        const uint8_t c = link.get();
+        uint8_t c = 0;
+        if (handedBack) {
+            c = *handedBack;
+            handedBack.reset();
+        } else {
+            c = link.get();
+        }
         if (c == kIdentify) {
             link.put(reinterpret_cast<const uint8_t*>(fw.answer.data()), fw.answer.size());
             continue;
@@ -171,6 +178,12 @@ void SimJig::Impl::dispatchJig3(uint8_t c) {
         }
         return;
     }
+    for (auto& t : targets) {
+        if (t->takesJig3Command(c)) {
+            t->command(c, link, *this);
+            return;
+        }
+    }
     if (c == kResultGood || c == kResultBad) {
         link.put(kAck);
         return;
@@ -183,14 +196,8 @@ void SimJig::Impl::dispatchJig3(uint8_t c) {
         return;
     }
     for (auto& t : targets) {
-        if (t->jig3Prefix() == c) {
+        if (t->jig3Prefix() != 0 && t->jig3Prefix() == c) {
             t->command(link.get(), link, *this);
-            return;
-        }
-    }
-    for (auto& t : targets) {
-        if (t->takesJig3Command(c)) {
-            t->command(c, link, *this);
             return;
         }
     }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "sim/cpld.h"
 #include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
+#include "sim/keyboard_matrix.h"
 #include "sim/link.h"
 #include "sim/npce_spi.h"
 #include "sim/options.h"
@@ -44,6 +46,7 @@ struct SimJig::Impl : Context {
     int generation() const override { return opts.generation; }
     const Cpld& cpld() const override { return cpld_; }
     void memoryChanged() override { saveState(); }
+    void handBack(uint8_t byte) override { handedBack = byte; }
 
     // The firmware thread.
     void start();
@@ -69,6 +72,9 @@ struct SimJig::Impl : Context {
     EneKb90xx* ene = nullptr;
     EdidEeprom* edid = nullptr;
     NpceSpi* npce = nullptr;
+    KeyboardMatrix* keyboard = nullptr;
+    // A byte a target gave back (firmware thread only).
+    std::optional<uint8_t> handedBack;
     Link link;
     Cpld cpld_;
 

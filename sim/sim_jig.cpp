@@ -70,6 +70,7 @@ SimJig::Impl::Impl(Options options, std::vector<std::unique_ptr<Target>> ts)
         if (auto* e = dynamic_cast<EneKb90xx*>(t.get())) ene = e;
         if (auto* e = dynamic_cast<EdidEeprom*>(t.get())) edid = e;
         if (auto* n = dynamic_cast<NpceSpi*>(t.get())) npce = n;
+        if (auto* k = dynamic_cast<KeyboardMatrix*>(t.get())) keyboard = k;
     }
     running_.family = opts.generation == 2 ? opts.family : Family::None;
     running_.answer = opts.identity
@@ -252,6 +253,16 @@ bool SimJig::setNpceFlash(const std::vector<uint8_t>& bytes) {
     impl_->saveState();
     return true;
 }
+
+void SimJig::queueKeyScan(const std::vector<std::pair<int, int>>& pairs) {
+    impl_->keyboard->queuePairs(pairs);
+}
+
+void SimJig::queueKeyScanBytes(const std::vector<uint8_t>& answer) {
+    impl_->keyboard->queueRaw(answer);
+}
+
+uint64_t SimJig::keyScans() const { return impl_->keyboard->scans(); }
 
 std::vector<uint8_t> SimJig::targetMemory(const std::string& target) const {
     for (const auto& t : impl_->targets)

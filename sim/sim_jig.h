@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -105,6 +106,13 @@ class SimJig {
     // NPCE SPI flash, 131072 bytes, likewise.
     std::vector<uint8_t> npceFlash() const;
     bool setNpceFlash(const std::vector<uint8_t>& bytes);
+    // Keyboard matrix: what the next scans find, after those already
+    // scripted (by `kbd=` or earlier calls): joined pin pairs, worded by the
+    // JIG, or an answer's raw bytes sent as they are. Afterwards a scan finds
+    // nothing ('&'). keyScans counts the scans answered since power on.
+    void queueKeyScan(const std::vector<std::pair<int, int>>& pairs);
+    void queueKeyScanBytes(const std::vector<uint8_t>& answer);
+    uint64_t keyScans() const;
 
     // Any target's memory by its name ("ene", ...): what `state=DIR` keeps
     // of it. Empty for an unknown name. setTargetMemory refuses what the

@@ -31,6 +31,9 @@ class Context {
     virtual const Cpld& cpld() const = 0;
     // The target's memory has changed and the change is complete: keep it.
     virtual void memoryChanged() = 0;
+    // A target that left a loop of its own on a byte that is not one of its
+    // commands gives the byte back: the firmware takes it as its next command.
+    virtual void handBack(uint8_t byte) = 0;
 };
 
 enum class OptionResult { NotMine, Taken, Bad };
@@ -40,18 +43,19 @@ class Target {
     virtual ~Target() = default;
 
     virtual const char* name() const = 0;
-    // Third generation: the letter sent ahead of this target's commands.
+    // Third generation: the letter sent ahead of this target's commands
+    // (0: none).
     virtual uint8_t jig3Prefix() const = 0;
+    // Third generation: a top-level byte this target takes without a letter
+    // ahead of it; `command` then gets the byte itself.
+    virtual bool takesJig3Command(uint8_t) const { return false; }
     // Second generation: the firmware family that carries this target, and
     // whether a top-level byte of that firmware is one of its commands.
     virtual Family jig2Family() const = 0;
     virtual bool takesJig2Command(uint8_t cmd) const = 0;
-    // Third generation: a top-level byte, sent without any prefix, that is
-    // one of this target's commands.
-    virtual bool takesJig3Command(uint8_t) const { return false; }
     // Runs one command: on the third generation `cmd` is the byte after the
-    // prefix, on the second the top-level byte itself. Reads and answers
-    // through `uart` as the real firmware would, sequentially.
+    // prefix (or the bare byte it takes), on the second the top-level byte itself. Reads and
+    // answers through `uart` as the real firmware would, sequentially.
     virtual void command(uint8_t cmd, Uart& uart, Context& ctx) = 0;
 
     // `key` or `key=value` (value empty optional for a bare key).

@@ -1,6 +1,7 @@
 #include "sim/edid_eeprom.h"
 #include "sim/ene_kb90xx.h"
 #include "sim/ite_controller.h"
+#include "sim/keyboard_matrix.h"
 #include "sim/mec16xx.h"
 #include "sim/npce_spi.h"
 #include "sim/target.h"
@@ -14,6 +15,7 @@ std::vector<std::unique_ptr<Target>> makeTargets() {
     targets.push_back(std::make_unique<Mec16xx>());
     targets.push_back(std::make_unique<EdidEeprom>());
     targets.push_back(std::make_unique<NpceSpi>());
+    targets.push_back(std::make_unique<KeyboardMatrix>());
     return targets;
 }
 

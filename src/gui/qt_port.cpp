@@ -152,6 +152,16 @@ QWidget* QtPort::findControl(const std::string& name) const {
     return nullptr;
 }
 
+QObject* QtPort::findItem(const std::string& name) const {
+    const QString wanted = q(name);
+    for (const auto& w : windows_) {
+        if (!w) continue;
+        QObject* item = w->findChild<QObject*>(wanted);
+        if (item && item->metaObject()->indexOfProperty(kColourProperty) >= 0) return item;
+    }
+    return nullptr;
+}
+
 void QtPort::appendLine(const std::string& memo, const std::string& line) {
     call([this, memo, line] {
         QWidget* w = findControl(memo);
@@ -255,6 +265,8 @@ void QtPort::setColor(const std::string& control, Rgb colour) {
             gauge->setBarColor(toQColor(colour));
         else if (w)
             setBackground(w, toQColor(colour));
+        else if (QObject* item = findItem(control))
+            item->setProperty(kColourProperty, toQColor(colour));
         else
             missing(control);
     });

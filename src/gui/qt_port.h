@@ -82,6 +82,11 @@ class QtPort : public UiPort {
 
     QWidget* findWindow(const std::string& name) const;
     QWidget* findControl(const std::string& name) const;
+    // A named part that one widget draws among many (a key shape): not a
+    // widget of its own but an object with a `colour` property, which
+    // setColor sets.
+    QObject* findItem(const std::string& name) const;
+    static constexpr const char* kColourProperty = "colour";
 
   private:
     struct Pending;
