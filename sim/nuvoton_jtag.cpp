@@ -237,8 +237,8 @@ uint8_t NuvotonJtag::irShift(const Context& ctx, uint8_t value) {
 
 uint8_t NuvotonJtag::drShift8(const Context& ctx, uint8_t value) {
     if (!driven(ctx)) return 0xFF;
-    if (c_.ir != kIrBus) return 0;
-    if (!c_.unlocked) {
+    // A selector means something only on the open bus.
+    if (c_.ir != kIrBus || !c_.unlocked) {
         c_.refused = true;
         return 0;
     }
