@@ -25,7 +25,7 @@ QString latin(std::string_view s) {
 QPushButton* stepButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));
-    b->setMinimumSize(200, 40);
+    b->setMinimumSize(230, 40);
     setBold(b, 1);
     return b;
 }
@@ -135,9 +135,13 @@ bool NuvotonJtagWindow::saveScenes(SceneContext& scenes) {
     }
     if (session_.lastOperationSucceeded() == true) {
         session_.BitBtn_NUV_JTAG_RDClick();
-        processEventsUntil(
-            [&] { return !session_.busy() || gauge_->value() > gauge_->maximum() / 3; }, 60s);
-        saved = !session_.busy() || scenes.save(this, "nuvjtag_window_reading.png");
+        // A read over a fast link may be over before a picture is due: then
+        // there is none rather than one of a finished read.
+        const auto midway = [&] {
+            return gauge_->value() > gauge_->maximum() / 3 && gauge_->value() < gauge_->maximum();
+        };
+        processEventsUntil([&] { return !session_.busy() || midway(); }, 60s);
+        saved = !midway() || scenes.save(this, "nuvjtag_window_reading.png");
         processEventsUntil([&] { return !session_.busy(); }, 60s);
     }
     scenes.port.setFileDialogHandler(nullptr);
