@@ -559,7 +559,8 @@ std::string NuvotonJtag::optionHelp() const {
   'J' 'i' V and 'J' 'd' V shift 8 bits (one byte back), 'J' 'D' V0..V3 shifts
   32 bits (four bytes back, low first), 'J' 'T' M S V0..V3 shifts S, V, then
   selector 09h and M (one byte back). 'J' 'R' answers the next 256 flash
-  bytes (from 0 after a TAP reset). 'J' 'W' L0 L1 MODE and (L-5)/5 records
+  bytes (from 0 after a TAP reset; FFh unless the bus is open and the core
+  halted). 'J' 'W' L0 L1 MODE and (L-5)/5 records
   (selector, value low first) shifts each record and answers 22h, or 21h when
   the bus refused one; mode 22h then runs the helper's request (below). On
   jig2 'I', 'O', 'S' 'R' and 'S' 'W' REG VALUE are answered with one byte.
