@@ -531,6 +531,8 @@ TEST_F(NuvSession, ABatchAnswerOtherThan22EndsTheWrite) {
         EXPECT_EQ(Bytes(now.begin() + static_cast<long>(zeros), now.end()),
                   Bytes(kNuvFlash - zeros, 0xFF));
         EXPECT_EQ(ui.messages().back().rfind("error:  ERASE or WRITE protocol error!", 0), 0u);
+        const Bytes sent = hostBytes();
+        EXPECT_EQ(Bytes(sent.end() - 5, sent.end()), Bytes{0x4F} + kClosing);
         EXPECT_EQ(session->lastOperationSucceeded(), false);
         EXPECT_EQ(sim->isOpen(), false);
     }
