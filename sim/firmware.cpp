@@ -41,11 +41,6 @@ constexpr uint8_t kCpldReset = 'R';
 constexpr uint8_t kCpldWrite = 'W';
 constexpr uint8_t kResultGood = 'I';
 constexpr uint8_t kResultBad = 'O';
-// The JTAG side of the third generation: 'J' and one byte.
-constexpr uint8_t kJtag = 'J';
-constexpr uint8_t kJtagSpiOff = 'X';
-constexpr uint8_t kJtagSpiOn = 'S';
-constexpr uint8_t kJtagTapReset = '1';
 
 constexpr size_t kMaxIdentity = 64;
 
@@ -186,13 +181,6 @@ void SimJig::Impl::dispatchJig3(uint8_t c) {
     }
     if (c == kResultGood || c == kResultBad) {
         link.put(kAck);
-        return;
-    }
-    if (c == kJtag) {
-        // Switching the SPI side off or on and resetting the TAP: one
-        // acknowledge byte each.
-        const uint8_t sub = link.get();
-        if (sub == kJtagSpiOff || sub == kJtagSpiOn || sub == kJtagTapReset) link.put(kAck);
         return;
     }
     for (auto& t : targets) {

@@ -4,6 +4,7 @@
 #include "sim/keyboard_matrix.h"
 #include "sim/mec16xx.h"
 #include "sim/npce_spi.h"
+#include "sim/nuvoton_jtag.h"
 #include "sim/target.h"
 
 namespace sim {
@@ -16,6 +17,7 @@ std::vector<std::unique_ptr<Target>> makeTargets() {
     targets.push_back(std::make_unique<EdidEeprom>());
     targets.push_back(std::make_unique<NpceSpi>());
     targets.push_back(std::make_unique<KeyboardMatrix>());
+    targets.push_back(std::make_unique<NuvotonJtag>());
     return targets;
 }
 

@@ -1,0 +1,145 @@
+// The Nuvoton JTAG window's wiring in the desktop program: its controls,
+// captions and first state, and presses that reach the session through the
+// steps of the memo, on the simulated JIG.
+#include "nuvoton_jtag_form/nuvjtag_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <deque>
+#include <filesystem>
+
+#include "base/modes.h"
+#include "gui/event_wait.h"
+#include "gui/qt_test_app.h"
+#include "jiglink/backends/backends.h"
+#include "support/temp_dir.h"
+
+namespace zjig::gui {
+namespace {
+
+using namespace std::chrono_literals;
+
+class NuvWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        auto port = makeSimPort("jig3", error);
+        ASSERT_TRUE(port) << error;
+        devices.addPort(std::move(port));
+        GuiConfig config;
+        config.env.devices = &devices;
+        config.firmwareDir = ZJIG_SIM_FIRMWARE_DIR;
+        config.runLogPath = dir.file("Start_log.txt");
+        config.dataDir = dir.file("");
+        app = std::make_unique<GuiApp>(config);
+        app->port().setMessageBoxHandler(
+            [this](MessageKind, const std::string& text) { messages.push_back(text); });
+        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
+            dialogs.push_back(spec.dialog);
+            std::optional<std::string> answer;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            return answer;
+        });
+        app->showMain();
+    }
+    void TearDown() override { app.reset(); }
+
+    NuvotonJtagWindow& window() {
+        return *static_cast<NuvotonJtagWindow*>(app->window(names::kNuvotonJtagWindow));
+    }
+    bool waitFor(const std::function<bool()>& done) { return processEventsUntil(done, 30s); }
+
+    zjig::test::TempDir dir;
+    DeviceList devices;
+    std::unique_ptr<GuiApp> app;
+    std::vector<std::string> messages;
+    std::vector<std::string> dialogs;
+    std::deque<std::optional<std::string>> answers;
+};
+
+TEST_F(NuvWindowTest, ControlsCaptionsAndFirstState) {
+    NuvotonJtagWindow& w = window();
+    EXPECT_EQ(w.windowTitle(), "NUVOTON JTAG 11_03_2017");
+    EXPECT_EQ(w.size(), QSize(723, 737));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+
+    struct Control {
+        QWidget* widget;
+        const char* name;
+        QString caption;
+        bool enabled;
+    } controls[] = {
+        {w.cableBox(), "CheckBox1",
+         "Pin 1 connected  to pin 1 on the MB keyboard connector (30 pin FFC)", true},
+        {w.settingsButton(), "BitBtn_SETTINGS", "Send settings", true},
+        {w.connectButton(), "BitBtn_CONNECT", "Check connect to Nuvoton", false},
+        {w.readButton(), "BitBtn_NUV_JTAG_RD", "READ", false},
+        {w.writeButton(), "BitBtn_NUV_JTAG_WR", "WRITE", false},
+        {w.exitButton(), "BitBtn_EXIT_NUV", "EXIT", true},
+        {w.scriptButton(), "BitBtnFILE_OPEN", "###", true},
+    };
+    for (const auto& c : controls) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.widget->objectName(), c.name);
+        if (auto* b = qobject_cast<QAbstractButton*>(c.widget)) {
+            EXPECT_EQ(b->text(), c.caption);
+        }
+        EXPECT_EQ(c.widget->isEnabled(), c.enabled);
+    }
+    EXPECT_TRUE(w.cableBox()->isChecked());
+    EXPECT_TRUE(w.settingsButton()->isDefault());
+    EXPECT_EQ(w.lineCounter()->objectName(), "StaticText_in_counter");
+    EXPECT_TRUE(w.lineCounter()->isHidden());
+    EXPECT_EQ(w.gauge()->objectName(), "CGauge_progrss");
+    EXPECT_EQ(w.gauge()->maximum(), 512);
+    app->port().flush();
+    const QStringList lines = w.memo()->lines();
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines[0], " Your steps:");
+    EXPECT_EQ(lines[4], QString::fromUtf8("4\u00A0Click \"Send settings\"."));
+}
+
+TEST_F(NuvWindowTest, TheStepsOfTheMemoThroughTheWindow) {
+    app->mainWindow().selector()->setCurrentText(QString::fromLatin1("NUVOTON jtag"));
+    app->mainWindow().startButton()->click();
+    NuvotonJtagWindow& w = window();
+    ASSERT_TRUE(waitFor([&] { return w.isVisible(); }));
+    ModeSession& session = *app->session(names::kNuvotonJtagWindow);
+
+    w.scriptButton()->click();  // cancelled: the default script stays
+    EXPECT_EQ(dialogs, std::vector<std::string>{"OpenDialogTXT"});
+    ASSERT_TRUE(waitFor([&] { return w.lineCounter()->isVisible(); }));
+
+    w.settingsButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.connectButton()->isEnabled(); }));
+    EXPECT_FALSE(w.settingsButton()->isEnabled());
+    w.connectButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.readButton()->isEnabled() && !session.busy(); }));
+    EXPECT_TRUE(w.memo()->lines().contains("I`m ready to READ or WRITE."));
+
+    const std::string dump = dir.file("dump.bin");
+    answers.push_back(dump);
+    w.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !session.busy(); }));
+    EXPECT_EQ(std::filesystem::file_size(dump), 131072u);
+    EXPECT_EQ(w.gauge()->value(), 512);
+    EXPECT_EQ(messages.back(), "Please disconnect the power supply from the motherboard!");
+    ASSERT_TRUE(waitFor([&] { return w.settingsButton()->isEnabled(); }));
+    EXPECT_FALSE(w.readButton()->isEnabled());
+
+    w.exitButton()->click();
+    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    EXPECT_TRUE(w.memo()->lines().isEmpty());
+    EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+}  // namespace
+}  // namespace zjig::gui
