@@ -207,6 +207,13 @@ WaitResult JigLink::drain(milliseconds limit) {
                      [&] { return txQueue == 0 ? WaitResult::Ok : WaitResult::TimedOut; });
 }
 
+bool JigLink::takeClosingAnswer(milliseconds limit) {
+    if (!device_) return false;
+    const WaitResult r = pollUntil(
+        limit, true, [&] { return rxQueue >= 1 ? WaitResult::Ok : WaitResult::TimedOut; }, false);
+    return r == WaitResult::Ok && ftOk(read(1)) && bytesMoved == 1;
+}
+
 void JigLink::drainAndClose() {
     if (!device_) return;
     pollUntil(

@@ -53,6 +53,9 @@ inline constexpr milliseconds kBlockWait{5000};   // one data block
 // The last bytes of an operation (its end and result bytes) leave the bridge
 // before the link is closed, even after a stop; this bounds that drain.
 inline constexpr milliseconds kClosingDrain{1000};
+// How long a stopped operation waits for the answer to its closing byte: a
+// JIG that still works answers within its latency timer.
+inline constexpr milliseconds kClosingAnswerAfterStop{50};
 
 class JigLink {
   public:
@@ -103,6 +106,10 @@ class JigLink {
     // Drains, then closes. The drain has its own short bound and runs even
     // after a stop, so the JIG gets the closing bytes already written.
     void drainAndClose();
+    // Takes the one-byte answer to an operation's closing byte, if it comes
+    // within `limit`, even after a stop (it would otherwise reach the next
+    // connection's identity). Returns whether it came.
+    bool takeClosingAnswer(milliseconds limit);
 
     // The limit a wait gets: the user's `--timeout` when given, else its own.
     milliseconds effectiveLimit(milliseconds ownDefault) const;

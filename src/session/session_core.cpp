@@ -29,9 +29,13 @@ bool SessionCore::connect(const ConnectVariant& variant, std::string& identity,
 
 void SessionCore::sendResult(uint8_t result, bool takeAnswer) {
     link.send({result});
-    // After a stop the link is closed next and nothing follows on it: the
-    // answer is not awaited, so the program ends promptly.
-    if (takeAnswer && !link.cancelled()) link.read(1);
+    if (!takeAnswer) return;
+    // After a stop a stalled JIG must not hold the program up for a whole
+    // read time-out; a working one still answers at once.
+    if (link.cancelled())
+        link.takeClosingAnswer(kClosingAnswerAfterStop);
+    else
+        link.read(1);
 }
 
 void SessionCore::closeLink() { link.drainAndClose(); }

@@ -43,7 +43,7 @@ class SessionCore {
     // The success or failure byte that ends a press. With `takeAnswer` the
     // JIG's one-byte answer is read (one read, bounded by the link's read
     // time-out) so that it cannot spill into the next connection's identity;
-    // after a stop it is not awaited.
+    // after a stop it is awaited only briefly.
     void sendResult(uint8_t result, bool takeAnswer);
     // The last bytes leave the bridge (with their own short bound, also after
     // a stop), then the link is closed.

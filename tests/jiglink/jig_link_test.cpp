@@ -205,3 +205,29 @@ TEST(DeviceList, TwoThreadsSearchOneList) {
 
 }  // namespace
 }  // namespace zjig
+
+namespace zjig {
+namespace {
+
+// After a stop, the answer to the closing byte is still taken when it comes,
+// so it cannot reach the next connection's identity; a silent JIG only costs
+// the short bound.
+TEST(JigLinkClosing, TheAnswerToTheClosingByteIsTakenEvenAfterAStop) {
+    FakeDeviceScript answersO;
+    answersO.answers['O'] = {'G'};
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "answering JIG" : "silent JIG");
+        auto log = std::make_shared<test::FakeLog>();
+        DeviceList list = test::fakeDeviceList({answers ? answersO : FakeDeviceScript{}}, log);
+        std::atomic<bool> stop{true};
+        JigLink link(LinkEnv{&list, {}, &stop}, 16);
+        ASSERT_EQ(link.open(0), FtStatus::Ok);
+        link.send({'O'});
+        EXPECT_EQ(link.takeClosingAnswer(50ms), answers);
+        ASSERT_EQ(link.getStatus(), FtStatus::Ok);
+        EXPECT_EQ(link.rxQueue, 0u);
+    }
+}
+
+}  // namespace
+}  // namespace zjig
