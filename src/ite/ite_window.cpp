@@ -20,11 +20,6 @@ using namespace ite;
 
 namespace {
 
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QPushButton* button(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));

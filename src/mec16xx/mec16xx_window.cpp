@@ -19,11 +19,6 @@ using namespace mec16;
 
 namespace {
 
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString utf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QPushButton* button(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(utf8(caption), parent);
     b->setObjectName(latin(name));

@@ -24,10 +24,6 @@ using namespace std::chrono_literals;
 using ite::IteSignal;
 namespace fs = std::filesystem;
 
-QString utf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 class IteWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
