@@ -12,10 +12,9 @@
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
+#include "gui/gui_app_fixture.h"
 #include "ite/ite_controls.h"
 #include "ite_test_support.h"
-#include "jiglink/backends/backends.h"
 
 namespace zjig::gui {
 namespace {
@@ -24,49 +23,20 @@ using namespace std::chrono_literals;
 using ite::IteSignal;
 namespace fs = std::filesystem;
 
-class IteWindowTest : public ::testing::Test {
+class IteWindowTest : public test::GuiAppFixture {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zjig_ite_window_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        GuiAppFixture::SetUp();
         std::ofstream(dir / "MB connection ITE.txt", std::ios::binary) << zjig::test::kIteDatabase;
     }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
-    }
-    void start(const std::string& options) {
-        std::string error;
-        auto port = makeSimPort(options, error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->port().setFileDialogHandler([this](const FileDialogSpec&) { return answer; });
-        app->port().setMessageBoxHandler([](MessageKind, const std::string&) {});
-        app->showMain();
-    }
-    bool openIte() {
-        app->mainWindow().selector()->setCurrentText(utf8(kModeIte));
-        app->mainWindow().startButton()->click();
-        return processEventsUntil([&] { return window().isVisible(); }, 20s);
-    }
+    void start(const std::string& options) { startApp({options}); }
+    bool openIte() { return openMode(kModeIte); }
     IteWindow& window() { return *static_cast<IteWindow*>(app->window(names::kIteWindow)); }
     IteSession& session() { return static_cast<IteSession&>(*app->session(names::kIteWindow)); }
     bool memoHas(MemoBox* memo, const char* line) {
         return processEventsUntil([&] { return memo->lines().contains(QString::fromUtf8(line)); },
                                   20s);
     }
-
-    fs::path dir;
-    DeviceList devices;
-    std::unique_ptr<GuiApp> app;
-    std::optional<std::string> answer;
 };
 
 TEST_F(IteWindowTest, ControlsCaptionsAndColours) {
@@ -128,7 +98,7 @@ TEST_F(IteWindowTest, ChoicesAndPressesReachTheSession) {
         [&] { return w.memoEng()->isVisible() && !w.memoRu()->isVisible(); }, 20s));
     EXPECT_TRUE(memoHas(w.memoEng(), "All settings sent."));
 
-    answer = (dir / "dump.bin").string();
+    answers.push_back((dir / "dump.bin").string());
     w.readButton()->click();
     EXPECT_TRUE(memoHas(w.memoEng(), "Reading complete. "));
     ASSERT_TRUE(
@@ -150,7 +120,7 @@ TEST_F(IteWindowTest, ClosingDuringAReadStopsItOnlyWhenTheUserSaysSo) {
     emit w.motherboards()->activated(1);
     w.applyButton()->click();
     ASSERT_TRUE(memoHas(w.memoEng(), "All settings sent."));
-    answer = (dir / "dump.bin").string();
+    answers.push_back((dir / "dump.bin").string());
     w.readButton()->click();
     ASSERT_TRUE(session().busy());
     int asked = 0;

@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
-#include "jiglink/backends/backends.h"
+#include "gui/gui_app_fixture.h"
 
 namespace zjig::gui {
 namespace {
@@ -19,58 +17,16 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class NpceWindowTest : public ::testing::Test {
+class NpceWindowTest : public test::GuiAppFixture {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zjig_npce_window_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
-    }
-
     void startApp(const std::string& simOptions,
                   std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-        std::string error;
-        auto port = makeSimPort(simOptions, error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.env.userTimeout = timeout;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->port().setMessageBoxHandler(
-            [this](MessageKind, const std::string& t) { messages.push_back(t); });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
-        app->mainWindow().selector()->setCurrentText(QString::fromLatin1("NUVOTON spi"));
-        app->mainWindow().startButton()->click();
-        ASSERT_TRUE(processEventsUntil([&] { return npce().isVisible(); }, 20s));
+        GuiAppFixture::startApp({simOptions}, timeout);
+        ASSERT_TRUE(openMode(kModeNpce));
     }
 
     NpceWindow& npce() { return *static_cast<NpceWindow*>(app->window(names::kNpceWindow)); }
     ModeSession& session() { return *app->session(names::kNpceWindow); }
-    bool waitFor(const std::function<bool()>& done) { return processEventsUntil(done, 20s); }
-
-    fs::path dir;
-    DeviceList devices;  // outlives the program, as in main()
-    std::unique_ptr<GuiApp> app;
-    std::vector<std::string> messages;
-    std::vector<FileDialogSpec> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(NpceWindowTest, FrameControlsAndCaptions) {
