@@ -214,7 +214,7 @@ void IteWindow::closeRequested() {
     // window stops the operation only when the user says so.
     if (session_.busy()) {
         if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
+        stopOperation(session_);
     }
     session_.ITE_EXIT_BitBtnClick();
 }

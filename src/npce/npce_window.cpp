@@ -107,7 +107,7 @@ void NpceWindow::closeRequested() {
     // the window stops the operation only when the user says so.
     if (session_.busy()) {
         if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
+        stopOperation(session_);
     }
     session_.EXIT_NPCEClick();
 }

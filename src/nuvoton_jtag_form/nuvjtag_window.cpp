@@ -149,7 +149,7 @@ void NuvotonJtagWindow::closeRequested() {
     // window stops the work only when the user says so.
     if (session_.busy()) {
         if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
+        stopOperation(session_);
     }
     session_.BitBtn_EXIT_NUVClick();
 }

@@ -15,6 +15,7 @@
 #include "gui/gui_app_fixture.h"
 #include "ite/ite_controls.h"
 #include "ite_test_support.h"
+#include "support/temp_dir.h"
 
 namespace zjig::gui {
 namespace {
@@ -120,6 +121,8 @@ TEST_F(IteWindowTest, ClosingDuringAReadStopsItOnlyWhenTheUserSaysSo) {
     emit w.motherboards()->activated(1);
     w.applyButton()->click();
     ASSERT_TRUE(memoHas(w.memoEng(), "All settings sent."));
+    // An earlier dump the stopped read must leave alone.
+    std::ofstream(dir / "dump.bin", std::ios::binary) << "earlier dump";
     answers.push_back((dir / "dump.bin").string());
     w.readButton()->click();
     ASSERT_TRUE(session().busy());
@@ -130,11 +133,16 @@ TEST_F(IteWindowTest, ClosingDuringAReadStopsItOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(session().busy());
     w.exitButton()->click();  // disabled, and refused by the tag anyway
     EXPECT_TRUE(w.isVisible());
+    // The stopped read ends by saying where its blocks are, a dialog its
+    // worker waits on: the close answers it rather than wait for the worker.
     w.close();
     EXPECT_EQ(asked, 2);
     EXPECT_FALSE(session().busy());
     EXPECT_EQ(session().lastOperationSucceeded(), false);
     ASSERT_TRUE(processEventsUntil([&] { return !w.isVisible(); }, 20s));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
+    EXPECT_EQ(zjig::test::readFile((dir / "dump.bin").string()), "earlier dump");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
 #include "gui/gui_app_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zjig::gui {
 namespace {
@@ -110,6 +111,8 @@ TEST_F(NpceWindowTest, CloseDuringAReadAsksBeforeStoppingIt) {
     // The JIG stops sending after a few blocks; the user's time-out is far away.
     startApp("jig3,npce-stall-block=3", std::chrono::minutes(10));
     NpceWindow& w = npce();
+    // An earlier dump the stopped read must leave alone.
+    zjig::test::writeFile((dir / "flash.bin").string(), "earlier dump");
     answers.push_back((dir / "flash.bin").string());
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return session().busy() && !w.exitButton()->isEnabled(); }));
@@ -127,12 +130,18 @@ TEST_F(NpceWindowTest, CloseDuringAReadAsksBeforeStoppingIt) {
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(session().busy());
 
+    // The stopped read ends by saying where its blocks are, a dialog its
+    // worker waits on: the close answers it rather than wait for the worker.
     stop = true;
     w.close();
     EXPECT_EQ(asked, 2);
     EXPECT_FALSE(session().busy());
     EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
     EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
+    EXPECT_EQ(zjig::test::readFile((dir / "flash.bin").string()), "earlier dump");
+    EXPECT_EQ(fs::file_size(dir / "flash.bin.part") % 512, 0u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zjig::gui {
 namespace {
@@ -110,6 +111,56 @@ TEST_F(NuvWindowTest, TheStepsOfTheMemoThroughTheWindow) {
     ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
     EXPECT_TRUE(w.memo()->lines().isEmpty());
     EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+// The JIG falls silent after page 3 of a read; the user's time-out is far away.
+class NuvStalledReadTest : public NuvWindowTest {
+  protected:
+    void SetUp() override {
+        GuiAppFixture::SetUp();
+        firmwareDir = ZJIG_SIM_FIRMWARE_DIR;
+        startApp({"jig3,nuv-silent-page=3"}, 10min);
+    }
+};
+
+TEST_F(NuvStalledReadTest, ClosingDuringAReadAsksThenStopsItAndAnswersItsDialogs) {
+    ASSERT_TRUE(openMode(kModeNuvotonJtag));
+    NuvotonJtagWindow& w = window();
+    ModeSession& session = *app->session(names::kNuvotonJtagWindow);
+    w.settingsButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.connectButton()->isEnabled(); }));
+    w.connectButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.readButton()->isEnabled() && !session.busy(); }));
+    // An earlier dump the stopped read must leave alone.
+    const std::filesystem::path dump = dir / "dump.bin";
+    zjig::test::writeFile(dump.string(), "earlier dump");
+    answers.push_back(dump.string());
+    messages.clear();
+    w.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.gauge()->value() == 3; }));
+
+    int asked = 0;
+    bool stop = false;
+    w.confirmStop = [&] {
+        ++asked;
+        return stop;
+    };
+    w.close();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(session.busy());
+
+    // The stopped read ends by saying where its pages are, a dialog its
+    // worker waits on: the close answers it rather than wait for the worker.
+    stop = true;
+    w.close();
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(session.busy());
+    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
+    EXPECT_EQ(zjig::test::readFile(dump.string()), "earlier dump");
+    EXPECT_EQ(std::filesystem::file_size(dump.string() + ".part"), 3u * 256);
 }
 
 }  // namespace
