@@ -21,9 +21,11 @@
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
+#include "gui/mode_window.h"
 #include "gui/qt_test_app.h"
 #include "gui/widgets.h"
 #include "jiglink/backends/backends.h"
+#include "session/mode_session.h"
 
 namespace zjig::gui::test {
 
@@ -83,6 +85,30 @@ class GuiAppFixture : public ::testing::Test {
         app->mainWindow().startButton()->click();
         QWidget* w = app->window(modeWindow(mode));
         return waitFor([&] { return w->isVisible() && !app->mainWindow().isVisible(); });
+    }
+
+    // Closes a mode window from the window manager while its operation runs:
+    // the user says no first (the window and the operation go on), then yes
+    // (the operation is stopped and the window leaves for the main window).
+    void closeMidOperation(ModeWindow& w, ModeSession& session) {
+        int asked = 0;
+        bool stop = false;
+        const auto ask = std::move(w.confirmStop);
+        w.confirmStop = [&] {
+            ++asked;
+            return stop;
+        };
+        w.close();
+        EXPECT_EQ(asked, 1);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(session.busy());
+
+        stop = true;
+        w.close();
+        EXPECT_EQ(asked, 2);
+        EXPECT_FALSE(session.busy());
+        EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+        w.confirmStop = ask;
     }
 
     std::filesystem::path dir;

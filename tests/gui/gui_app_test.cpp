@@ -357,27 +357,12 @@ class EneStalledReadTest : public GuiAppTest {
 
 TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
     Kb901xWindow& ene = eneWindow();
-    int asked = 0;
-    bool stop = false;
-    ene.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
     // EXIT refuses while the read runs.
     EXPECT_FALSE(ene.exitButton()->isEnabled());
-    ene.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(ene.isVisible());
-    EXPECT_TRUE(eneSession().busy());
-
     // The stopped read ends by saying where its blocks are, a dialog the
     // worker waits on: the close must answer it rather than wait for the
     // worker it waits for.
-    stop = true;
-    ene.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(eneSession().busy());
-    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !ene.isVisible(); }));
+    closeMidOperation(ene, eneSession());
     EXPECT_EQ(eneSession().lastOperationSucceeded(), std::optional<bool>(false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("warning: The read failed; "), std::string::npos) << messages[0];

@@ -130,22 +130,7 @@ TEST_F(MecWindowTest, ClosingInTheMiddleOfAReadAsksThenStopsIt) {
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return w.gauge()->value() == 3; }));
 
-    int asked = 0;
-    bool stop = false;
-    w.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
-    w.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(session().busy());
-
-    stop = true;
-    w.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(session().busy());
-    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    closeMidOperation(w, session());
     EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("warning: ", 0), 0u);

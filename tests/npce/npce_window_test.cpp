@@ -119,24 +119,9 @@ TEST_F(NpceWindowTest, CloseDuringAReadAsksBeforeStoppingIt) {
     EXPECT_FALSE(w.writeButton()->isEnabled());
     EXPECT_TRUE(w.readButton()->isEnabled());  // a second press is ignored
 
-    int asked = 0;
-    bool stop = false;
-    w.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
-    w.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(session().busy());
-
     // The stopped read ends by saying where its blocks are, a dialog its
     // worker waits on: the close answers it rather than wait for the worker.
-    stop = true;
-    w.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(session().busy());
-    EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    closeMidOperation(w, session());
     EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];

@@ -139,24 +139,9 @@ TEST_F(NuvStalledReadTest, ClosingDuringAReadAsksThenStopsItAndAnswersItsDialogs
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return w.gauge()->value() == 3; }));
 
-    int asked = 0;
-    bool stop = false;
-    w.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
-    w.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(session.busy());
-
     // The stopped read ends by saying where its pages are, a dialog its
     // worker waits on: the close answers it rather than wait for the worker.
-    stop = true;
-    w.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(session.busy());
-    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    closeMidOperation(w, session);
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
     EXPECT_EQ(zjig::test::readFile(dump.string()), "earlier dump");
