@@ -11,22 +11,13 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-zjig="${1:-${ZJIG:-$here/../build/release/zjig}}"
+source "$here/bench_lib.sh"
+bench_find_zjig "${1:-}"
 runs="${2:-10}"
-if [[ ! -x "$zjig" ]]; then
-    echo "zjig not found at $zjig (build first, or pass its path)" >&2
-    exit 2
-fi
-zjig="$(cd "$(dirname "$zjig")" && pwd)/$(basename "$zjig")"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+bench_enter_work
 
 # --- the exchange of a third-generation read ---
-baud=921600
-bits_per_byte=10     # start bit, 8 data bits, stop bit
-latency_ms=2
 identify_ms=300      # the identity is shorter than 32 bytes: one full read time-out
 identity_bytes=17    # "M328_EPM240_v16" CR LF
 
@@ -36,28 +27,22 @@ to_pc=$((identity_bytes + 258 + 1))
 # Answers the PC waits for, each held by the latency timer: the 258 bytes, the I answer.
 round_trips=2
 
-theory=$(echo "scale=4; ($to_jig + $to_pc) * $bits_per_byte / $baud + $round_trips * $latency_ms / 1000 + $identify_ms / 1000" | bc)
-wire=$(echo "scale=4; ($to_jig + $to_pc) * $bits_per_byte / $baud" | bc)
+bench_model "$to_jig" "$to_pc" "$round_trips" "$identify_ms" 4
 
 echo "zjig: $zjig"
 echo "bytes PC->JIG: $to_jig, JIG->PC: $to_pc; answers awaited: $round_trips; runs: $runs"
 
-: >times.txt
+: >runs.txt
 for ((i = 0; i < runs; i++)); do
     rm -f panel.bin
-    if [[ -x /usr/bin/time ]]; then
-        /usr/bin/time -f "%e %U %S" -a -o times.txt \
-            "$zjig" --port sim:jig3,speed=real edid read panel.bin >memo.txt
-    else
-        TIMEFORMAT="%R %U %S"
-        { time "$zjig" --port sim:jig3,speed=real edid read panel.bin >memo.txt; } 2>>times.txt
-    fi
+    bench_time memo.txt "" "$zjig" --port sim:jig3,speed=real edid read panel.bin
+    echo "$wall $user $sys" >>runs.txt
     [[ $(stat -c %s panel.bin) -eq 256 ]] || { echo "run $i: no 256-byte dump" >&2; exit 1; }
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); print (NR % 2) ? v[m] : (v[m] + v[m + 1]) / 2 }'; }
-wall=$(awk '{ print $1 }' times.txt | median)
-cpu=$(awk '{ print $2 + $3 }' times.txt | median)
+wall=$(awk '{ print $1 }' runs.txt | median)
+cpu=$(awk '{ print $2 + $3 }' runs.txt | median)
 
 echo "last memo line: $(tail -n 1 memo.txt)"
 printf 'wall time (median):  %8.3f s\n' "$wall"

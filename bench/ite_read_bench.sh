@@ -12,24 +12,15 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-zjig="${1:-${ZJIG:-$here/../build/release/zjig}}"
-if [[ ! -x "$zjig" ]]; then
-    echo "zjig not found at $zjig (build first, or pass its path)" >&2
-    exit 2
-fi
-zjig="$(cd "$(dirname "$zjig")" && pwd)/$(basename "$zjig")"
+source "$here/bench_lib.sh"
+bench_find_zjig "${1:-}"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cp "$here/../sim-data/MB connection ITE.txt" "$work/"
-cd "$work"
+bench_enter_work
+cp "$here/../sim-data/MB connection ITE.txt" .
 port="sim:jig3,state=$work/jig"
 "$zjig" --port "$port" ite apply --mb ZTI-100 >/dev/null
 
 # --- the exchange of a third-generation read ---
-baud=921600
-bits_per_byte=10     # start bit, 8 data bits, stop bit
-latency_ms=2
 identify_ms=300      # the identity is shorter than 32 bytes: one full read time-out
 blocks=512
 registers=13         # the read preparation, each an address and a data command
@@ -42,26 +33,13 @@ to_pc=$((identity_bytes + 1 + registers * 2 + blocks * 257 + 1))
 # Answers the PC waits for, each held by the latency timer.
 round_trips=$((1 + registers * 2 + blocks + 1))
 
-theory=$(echo "scale=3; ($to_jig + $to_pc) * $bits_per_byte / $baud + $round_trips * $latency_ms / 1000 + $identify_ms / 1000" | bc)
-wire=$(echo "scale=3; ($to_jig + $to_pc) * $bits_per_byte / $baud" | bc)
+bench_model "$to_jig" "$to_pc" "$round_trips" "$identify_ms"
 
 echo "zjig: $zjig"
 echo "bytes PC->JIG: $to_jig, JIG->PC: $to_pc; answers awaited: $round_trips"
 
-if [[ -x /usr/bin/time ]]; then
-    /usr/bin/time -f "%e %U %S" -o times.txt \
-        "$zjig" --port "$port,speed=real" ite read dump.bin >memo.txt
-    read -r wall user sys <times.txt
-else
-    TIMEFORMAT="%R %U %S"
-    { time "$zjig" --port "$port,speed=real" ite read dump.bin >memo.txt; } 2>times.txt
-    read -r wall user sys <times.txt
-fi
+bench_time memo.txt "" "$zjig" --port "$port,speed=real" ite read dump.bin
 
 size=$(stat -c %s dump.bin)
-cpu=$(echo "scale=2; $user + $sys" | bc)
 echo "file: $size bytes; last memo line: $(tail -n 2 memo.txt | head -n 1)"
-printf 'wall time:        %8.2f s\n' "$wall"
-printf 'CPU time:         %8.2f s (user %s s, system %s s)\n' "$cpu" "$user" "$sys"
-printf 'theoretical time: %8.2f s (%s s on the wire, %s ms latency x %s, %s ms identify)\n' \
-    "$theory" "$wire" "$latency_ms" "$round_trips" "$identify_ms"
+bench_report "$wire s on the wire, $latency_ms ms latency x $round_trips, $identify_ms ms identify"

@@ -11,21 +11,12 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-zjig="${1:-${ZJIG:-$here/../build/release/zjig}}"
+source "$here/bench_lib.sh"
+bench_find_zjig "${1:-}"
 seconds="${2:-10}"
-if [[ ! -x "$zjig" ]]; then
-    echo "zjig not found at $zjig (build first, or pass its path)" >&2
-    exit 2
-fi
-zjig="$(cd "$(dirname "$zjig")" && pwd)/$(basename "$zjig")"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+bench_enter_work
 
-baud=921600
-bits_per_byte=10   # start bit, 8 data bits, stop bit
-latency_ms=2
 scan_ms=2          # the simulated JIG's time to walk its 32 pins (kbd-scan-ms)
 identify_ms=300    # the identity read waits out its read time-out (inside the seconds)
 
@@ -39,19 +30,7 @@ theory=$(echo "scale=3; $seconds + $per_scan" | bc)
 port="sim:jig3,speed=real,kbd=_500/3-7/_500/3-7"
 echo "zjig: $zjig"
 echo "port: $port; scan for $seconds s"
-if [[ -x /usr/bin/time ]]; then
-    /usr/bin/time -f "%e %U %S" -o times.txt \
-        "$zjig" --port "$port" keyboard scan --seconds "$seconds" >out.txt 2>err.txt
-    read -r wall user sys <times.txt
-else
-    TIMEFORMAT="%R %U %S"
-    { time "$zjig" --port "$port" keyboard scan --seconds "$seconds" >out.txt 2>err.txt; } 2>times.txt
-    read -r wall user sys <times.txt
-fi
+bench_time out.txt err.txt "$zjig" --port "$port" keyboard scan --seconds "$seconds"
 
-cpu=$(echo "scale=2; $user + $sys" | bc)
 echo "output: $(tr '\n' ' ' <out.txt)($(cat err.txt))"
-printf 'wall time:        %8.2f s\n' "$wall"
-printf 'CPU time:         %8.2f s (user %s s, system %s s)\n' "$cpu" "$user" "$sys"
-printf 'theoretical time: %8.2f s (%s s from START, %s ms identify, then about %s scans of %s ms)\n' \
-    "$theory" "$seconds" "$identify_ms" "$scans" "$(echo "scale=3; $per_scan * 1000" | bc)"
+bench_report "$seconds s from START, $identify_ms ms identify, then about $scans scans of $(echo "scale=3; $per_scan * 1000" | bc) ms"

@@ -12,22 +12,13 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-zjig="${1:-${ZJIG:-$here/../build/release/zjig}}"
-if [[ ! -x "$zjig" ]]; then
-    echo "zjig not found at $zjig (build first, or pass its path)" >&2
-    exit 2
-fi
-zjig="$(cd "$(dirname "$zjig")" && pwd)/$(basename "$zjig")"
+source "$here/bench_lib.sh"
+bench_find_zjig "${1:-}"
 firmware="$(cd "$here/../sim-firmware" && pwd)"
 script="$firmware/NUVOTON.vss"
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+bench_enter_work
 
-baud=921600
-bits_per_byte=10     # start bit, 8 data bits, stop bit
-latency_ms=2
 identify_ms=300      # the identity is shorter than 32 bytes: one full read time-out
 identifies=3         # settings, check, read: one connection each
 identity_bytes=17    # "M328_EPM240_v16" CR LF
@@ -56,28 +47,16 @@ to_jig=$((identifies + 2 + 2 + 13 * 4 + 2 + 2 + 6 + script_out + pages * 2 + 1 +
 to_pc=$((identifies * identity_bytes + 15 + 6 + script_in + pages * page_bytes + 1 + 2))
 round_trips=$((15 + 3 + script_trips + pages + 1 + 2))
 
-theory=$(echo "scale=6; ($to_jig + $to_pc) * $bits_per_byte / $baud + $round_trips * $latency_ms / 1000 + $identifies * $identify_ms / 1000" | bc)
-wire=$(echo "scale=6; ($to_jig + $to_pc) * $bits_per_byte / $baud" | bc)
+bench_model "$to_jig" "$to_pc" "$round_trips" "$((identifies * identify_ms))" 6
 read_only=$(echo "scale=6; $pages * ((2 + $page_bytes) * $bits_per_byte / $baud + $latency_ms / 1000)" | bc)
 
 echo "zjig: $zjig"
 echo "bytes PC->JIG: $to_jig, JIG->PC: $to_pc; answers awaited: $round_trips (script: $script_trips)"
 
 run=("$zjig" --port sim:jig3,speed=real --firmware-dir "$firmware" nuvjtag read dump.bin)
-if [[ -x /usr/bin/time ]]; then
-    /usr/bin/time -f "%e %U %S" -o times.txt "${run[@]}" >memo.txt 2>err.txt
-    read -r wall user sys <times.txt
-else
-    TIMEFORMAT="%R %U %S"
-    { time "${run[@]}" >memo.txt 2>err.txt; } 2>times.txt
-    read -r wall user sys <times.txt
-fi
+bench_time memo.txt err.txt "${run[@]}"
 
 size=$(stat -c %s dump.bin)
-cpu=$(echo "scale=2; $user + $sys" | bc)
 echo "file: $size bytes; last memo line: $(tail -n 1 memo.txt)"
-printf 'wall time:        %8.2f s\n' "$wall"
-printf 'CPU time:         %8.2f s (user %s s, system %s s)\n' "$cpu" "$user" "$sys"
-printf 'theoretical time: %8.2f s (%s s on the wire, %s ms latency x %s, %s x %s ms identify)\n' \
-    "$theory" "$wire" "$latency_ms" "$round_trips" "$identifies" "$identify_ms"
+bench_report "$wire s on the wire, $latency_ms ms latency x $round_trips, $identifies x $identify_ms ms identify"
 printf '  of which the read: %5.2f s (512 x (2 bytes out, 256 in, %s ms))\n' "$read_only" "$latency_ms"

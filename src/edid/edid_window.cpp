@@ -17,11 +17,6 @@ using namespace edid;
 
 namespace {
 
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QPushButton* operationButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));

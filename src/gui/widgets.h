@@ -6,10 +6,21 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QString>
+#include <string_view>
 
 #include "base/ui_port.h"
 
 namespace zjig::gui {
+
+// Texts of the controls as the sources spell them: layout names and most
+// captions are Latin-1, captions with Russian text UTF-8.
+inline QString latin(const char* s) { return QString::fromLatin1(s); }
+inline QString latin(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+inline QString utf8(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 inline QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 

@@ -489,16 +489,11 @@ struct IteSession::State {
     // (all but `untouched`, which the press left enabled).
     void endInHandler(bool linkOpen, bool ok, const char* untouched) {
         if (linkOpen) ITE_EndSession(ok);
-        if (dump.isOpen()) abandonDump();
+        if (dump.isOpen()) core.abandonDump(dump);
         image.clear();
         tag = Tag::NONE;
         enableOperationButtons(true, untouched);
         core.setOutcome(ok);
-    }
-
-    void abandonDump() {
-        if (const std::string warning = dump.abandon(); !warning.empty())
-            ui.messageBox(MessageKind::Warning, warning);
     }
 
     void ITE_READ_BitBtnClick() {
@@ -693,7 +688,7 @@ struct IteSession::State {
         const bool ok = branch == Tag::READ_ITE ? readBlocks() : writeFlash();
         ITE_EndSession(ok);
         timeLine();
-        if (dump.isOpen()) abandonDump();
+        if (dump.isOpen()) core.abandonDump(dump);
         image.clear();
         core.setOutcome(ok);
         tag = Tag::NONE;

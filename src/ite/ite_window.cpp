@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 #include "gui/event_wait.h"
@@ -20,11 +19,6 @@ using namespace ite;
 
 namespace {
 
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QPushButton* button(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));
@@ -33,16 +27,13 @@ QPushButton* button(const char* name, std::string_view caption, QWidget* parent)
     return b;
 }
 
-// Minimise only: the window is left with EXIT.
-Qt::WindowFlags iteFlags() {
-    return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-           Qt::WindowMinimizeButtonHint;
-}
-
 }  // namespace
 
+// Minimise is the only caption button: the window is left with EXIT.
 IteWindow::IteWindow(IteSession& session)
-    : FormWindow(kWindow, latin(kWindowCaption), iteFlags()), session_(session) {
+    : ModeWindow(kWindow, latin(kWindowCaption), session,
+                 captionOnlyFlags() | Qt::WindowMinimizeButtonHint),
+      session_(session) {
     motherboards_ = new QComboBox(this);
     motherboards_->setObjectName(latin(kMbList));
     motherboards_->setMaxVisibleItems(30);
@@ -162,15 +153,9 @@ IteWindow::IteWindow(IteSession& session)
     connect(read_, &QPushButton::clicked, this, [this] { session_.ITE_READ_BitBtnClick(); });
     connect(write_, &QPushButton::clicked, this, [this] { session_.ITE_WRITE_BitBtnClick(); });
     connect(exit_, &QPushButton::clicked, this, [this] { session_.ITE_EXIT_BitBtnClick(); });
-
-    confirmStop = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(),
-                   latin("A read or write is running. Stop it and leave the window?\n"
-                         "The controller's flash may be left incomplete."),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    };
-    onCloseRequest = [this] { closeRequested(); };
+    // Idle, a close is EXIT. During an operation EXIT refuses; closing the
+    // window stops the operation only when the user says so.
+    closeAsExit([this] { session_.ITE_EXIT_BitBtnClick(); });
 }
 
 bool IteWindow::saveScenes(SceneContext& scenes) {
@@ -212,16 +197,6 @@ bool IteWindow::saveScenes(SceneContext& scenes) {
     scenes.port.setFileDialogHandler(nullptr);
     QFile::remove(QString::fromStdString(dump));
     return saved;
-}
-
-void IteWindow::closeRequested() {
-    // Idle, a close is EXIT. During an operation EXIT refuses; closing the
-    // window stops the operation only when the user says so.
-    if (session_.busy()) {
-        if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
-    }
-    session_.ITE_EXIT_BitBtnClick();
 }
 
 }  // namespace zjig::gui

@@ -8,24 +8,19 @@
 #include <QLabel>
 #include <QPushButton>
 #include <array>
-#include <functional>
 #include <memory>
 
-#include "gui/form_window.h"
+#include "gui/mode_window.h"
 #include "gui/widgets.h"
 #include "ite/ite_mapping.h"
 #include "ite/ite_session.h"
 
 namespace zjig::gui {
 
-class IteWindow : public FormWindow {
+class IteWindow : public ModeWindow {
     Q_OBJECT
   public:
     explicit IteWindow(IteSession& session);
-
-    // Asked when the window is closed from the window manager while a read or
-    // write runs; true stops the operation. Default: a Yes/No question.
-    std::function<bool()> confirmStop;
 
     QComboBox* motherboards() const { return motherboards_; }
     QCheckBox* cableBox() const { return cable_; }
@@ -47,8 +42,6 @@ class IteWindow : public FormWindow {
     bool saveScenes(SceneContext& scenes) override;
 
   private:
-    void closeRequested();
-
     IteSession& session_;
     QComboBox* motherboards_;
     QCheckBox* cable_;

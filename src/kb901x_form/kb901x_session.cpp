@@ -586,24 +586,12 @@ struct Kb901xSession::State {
     // outcome is kept and the mode is idle again.
     void finishOperation(bool ok) {
         closeLink();
-        if (dump.isOpen()) ok = finishDump(ok);
+        // A read that succeeded replaces the file; one that failed keeps what
+        // was there before and says where the blocks read are.
+        if (dump.isOpen()) ok = core.finishDump(dump, ok, "Ошибка создания файла.");
         image.clear();
         setOutcome(ok);
         tag = Tag::NONE;
-    }
-
-    // A read that succeeded replaces the file; one that failed keeps what
-    // was there before and says where the blocks read are.
-    bool finishDump(bool ok) {
-        if (ok) {
-            const std::string problem = dump.commit();
-            if (problem.empty()) return true;
-            ui.messageBox(MessageKind::Error, "Ошибка создания файла.\n" + problem);
-            return false;
-        }
-        if (const std::string warning = dump.abandon(); !warning.empty())
-            ui.messageBox(MessageKind::Warning, warning);
-        return false;
     }
 
     void EXIT_KB901XClick() {

@@ -1,25 +1,14 @@
 #include "kb901x_form/kb901x_window.h"
 
-#include <QDir>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QVBoxLayout>
-
-#include "gui/event_wait.h"
-#include "gui/qt_port.h"
 
 namespace zjig::gui {
 
 using namespace kb90;
 
 namespace {
-
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QPushButton* operationButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
@@ -42,7 +31,7 @@ QComboBox* yellowList(const char* name, std::string_view prompt, QWidget* parent
 }  // namespace
 
 Kb901xWindow::Kb901xWindow(Kb901xSession& session)
-    : FormWindow(kWindow, latin(kWindowCaption)), session_(session) {
+    : ModeWindow(kWindow, latin(kWindowCaption), session), session_(session) {
     group_ = new QGroupBox(latin(kHelpFrameCaption), this);
     group_->setObjectName(latin(kHelpFrame));
 
@@ -125,38 +114,14 @@ Kb901xWindow::Kb901xWindow(Kb901xSession& session)
     connect(read_, &QPushButton::clicked, this, [this] { session_.KB901X_READClick(); });
     connect(write_, &QPushButton::clicked, this, [this] { session_.KB901X_WRITEClick(); });
     connect(exit_, &QPushButton::clicked, this, [this] { session_.EXIT_KB901XClick(); });
-
-    confirmStop = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(),
-                   latin("A read or write is running. Stop it and leave the window?\n"
-                         "The controller's flash may be left incomplete."),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    };
-    onCloseRequest = [this] { closeRequested(); };
+    // Idle, a close is EXIT. During an operation EXIT refuses; closing the
+    // window stops the operation only when the user says so.
+    closeAsExit([this] { session_.EXIT_KB901XClick(); });
 }
 
 bool Kb901xWindow::saveScenes(SceneContext& scenes) {
-    const std::string dump = QDir(scenes.dir).filePath(QStringLiteral("reading.bin")).toStdString();
-    scenes.port.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
-    session_.KB901X_READClick();
-    processEventsUntil([&] { return !session_.busy() || gauge_->value() > gauge_->maximum() / 3; },
-                       std::chrono::seconds(60));
-    const bool saved = !session_.busy() || scenes.save(this, "ene_window_reading.png");
-    processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
-    scenes.port.setFileDialogHandler(nullptr);
-    QFile::remove(QString::fromStdString(dump));
-    return saved;
-}
-
-void Kb901xWindow::closeRequested() {
-    // Idle, a close is EXIT. During an operation EXIT refuses; closing the
-    // window stops the operation only when the user says so.
-    if (session_.busy()) {
-        if (!confirmStop || !confirmStop()) return;
-        stopOperation(session_);
-    }
-    session_.EXIT_KB901XClick();
+    return saveReadScene(
+        scenes, [this] { session_.KB901X_READClick(); }, *gauge_, "ene_window_reading.png");
 }
 
 }  // namespace zjig::gui

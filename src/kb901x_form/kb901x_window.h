@@ -7,10 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <functional>
 #include <memory>
 
-#include "gui/form_window.h"
+#include "gui/mode_window.h"
 #include "gui/widgets.h"
 #include "kb901x_form/kb901x_commands.h"
 #include "kb901x_form/kb901x_controls.h"
@@ -18,14 +17,10 @@
 
 namespace zjig::gui {
 
-class Kb901xWindow : public FormWindow {
+class Kb901xWindow : public ModeWindow {
     Q_OBJECT
   public:
     explicit Kb901xWindow(Kb901xSession& session);
-
-    // Asked when the window is closed from the window manager while a read or
-    // write runs; true stops the operation. Default: a Yes/No question.
-    std::function<bool()> confirmStop;
 
     QComboBox* motherboards() const { return motherboards_; }
     QComboBox* cables() const { return cables_; }
@@ -43,8 +38,6 @@ class Kb901xWindow : public FormWindow {
     bool saveScenes(SceneContext& scenes) override;
 
   private:
-    void closeRequested();
-
     Kb901xSession& session_;
     QComboBox* motherboards_;
     QComboBox* cables_;

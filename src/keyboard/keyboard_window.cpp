@@ -16,10 +16,6 @@ using namespace keyboard;
 
 namespace {
 
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 // Shapes are 17 wide at a 15-pixel pitch; drawn that wide, neighbours
 // would overlap, so they are drawn narrower at the same places.
 constexpr int kDrawnWidth = 13;

@@ -562,15 +562,7 @@ struct Mec16Session::State {
     // was there before and says where the blocks read are.
     void closeDump(bool ok) {
         if (!dump.isOpen()) return;
-        if (ok) {
-            if (const std::string problem = dump.commit(); !problem.empty()) {
-                ui.messageBox(MessageKind::Error, "Error create file\n" + problem);
-                lossShown = true;
-            }
-            return;
-        }
-        if (const std::string warning = dump.abandon(); !warning.empty())
-            ui.messageBox(MessageKind::Warning, warning);
+        if (!core.finishDump(dump, ok, "Error create file") && ok) lossShown = true;
     }
 
     // ------------------------------------------------------------------

@@ -1,15 +1,10 @@
 #include "mec16xx/mec16xx_window.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "gui/event_wait.h"
-#include "gui/qt_port.h"
 #include "mec16xx/mec16xx_commands.h"
 #include "mec16xx/mec16xx_controls.h"
 
@@ -18,11 +13,6 @@ namespace zjig::gui {
 using namespace mec16;
 
 namespace {
-
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString utf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QPushButton* button(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(utf8(caption), parent);
@@ -70,7 +60,7 @@ void ShapeBox::paintEvent(QPaintEvent*) {
 }
 
 Mec16Window::Mec16Window(Mec16Session& session)
-    : FormWindow(kWindow, utf8(kWindowCaption),
+    : ModeWindow(kWindow, utf8(kWindowCaption), session,
                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session_(session) {
@@ -146,40 +136,16 @@ Mec16Window::Mec16Window(Mec16Session& session)
             [this](bool ticked) { session_.CheckBox_MEC16_RDClick(ticked); });
     connect(eraseInfo_, &QCheckBox::clicked, this,
             [this](bool ticked) { session_.CheckBox_erase_mec16Click(ticked); });
-
-    confirmStop = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(),
-                   latin("A read or write is running. Stop it and leave the window?\n"
-                         "The controller's flash may be left incomplete."),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    };
-    onCloseRequest = [this] { closeRequested(); };
+    // Idle, a close is EXIT. During a read or write EXIT only asks the read
+    // to stop; closing the window stops the operation when the user says so.
+    closeAsExit([this] { session_.EXIT_MEC16Click(); });
 }
 
 bool Mec16Window::saveScenes(SceneContext& scenes) {
     // The protection indicators as a check leaves them, then a read on its way.
     session_.BitBtn_MEC16Click();
-    const std::string dump = QDir(scenes.dir).filePath(QStringLiteral("reading.bin")).toStdString();
-    scenes.port.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
-    session_.BitBtn_RD_MEC16Click();
-    processEventsUntil([&] { return !session_.busy() || gauge_->value() > gauge_->maximum() / 3; },
-                       std::chrono::seconds(60));
-    const bool saved = !session_.busy() || scenes.save(this, "mec_window_reading.png");
-    processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
-    scenes.port.setFileDialogHandler(nullptr);
-    QFile::remove(QString::fromStdString(dump));
-    return saved;
-}
-
-void Mec16Window::closeRequested() {
-    // Idle, a close is EXIT. During a read or write EXIT only asks the read
-    // to stop; closing the window stops the operation when the user says so.
-    if (session_.busy()) {
-        if (!confirmStop || !confirmStop()) return;
-        stopOperation(session_);
-    }
-    session_.EXIT_MEC16Click();
+    return saveReadScene(
+        scenes, [this] { session_.BitBtn_RD_MEC16Click(); }, *gauge_, "mec_window_reading.png");
 }
 
 }  // namespace zjig::gui

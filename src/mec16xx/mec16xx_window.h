@@ -5,10 +5,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <functional>
 #include <memory>
 
-#include "gui/form_window.h"
+#include "gui/mode_window.h"
 #include "gui/widgets.h"
 #include "mec16xx/mec16xx_session.h"
 
@@ -26,14 +25,10 @@ class ShapeBox : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 };
 
-class Mec16Window : public FormWindow {
+class Mec16Window : public ModeWindow {
     Q_OBJECT
   public:
     explicit Mec16Window(Mec16Session& session);
-
-    // Asked when the window is closed from the window manager while a read or
-    // write runs; true stops the operation. Default: a Yes/No question.
-    std::function<bool()> confirmStop;
 
     QPushButton* checkButton() const { return check_; }
     ShapeBox* bootLockShape() const { return bootLock_; }
@@ -55,8 +50,6 @@ class Mec16Window : public FormWindow {
     bool saveScenes(SceneContext& scenes) override;
 
   private:
-    void closeRequested();
-
     Mec16Session& session_;
     QPushButton* check_;
     ShapeBox* bootLock_;

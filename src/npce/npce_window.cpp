@@ -1,13 +1,8 @@
 #include "npce/npce_window.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "gui/event_wait.h"
-#include "gui/qt_port.h"
 #include "npce/npce_commands.h"
 #include "npce/npce_controls.h"
 
@@ -16,11 +11,6 @@ namespace zjig::gui {
 using namespace npce;
 
 namespace {
-
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QPushButton* operationButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
@@ -38,7 +28,7 @@ Qt::WindowFlags dialogFrameFlags() {
 }  // namespace
 
 NpceWindow::NpceWindow(NpceSession& session)
-    : FormWindow(kWindow, latin(kWindowCaption), dialogFrameFlags()), session_(session) {
+    : ModeWindow(kWindow, latin(kWindowCaption), session, dialogFrameFlags()), session_(session) {
     read_ = operationButton(kReadButton, kReadCaption, this);
     setForeground(read_, QColor(0, 128, 0));
     write_ = operationButton(kWriteButton, kWriteCaption, this);
@@ -75,15 +65,9 @@ NpceWindow::NpceWindow(NpceSession& session)
     connect(write_, &QPushButton::clicked, this,
             [this] { pressWithWaitCursor(&NpceSession::NPCE_WRITEClick); });
     connect(exit_, &QPushButton::clicked, this, [this] { session_.EXIT_NPCEClick(); });
-
-    confirmStop = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(),
-                   latin("A read or write is running. Stop it and leave the window?\n"
-                         "The controller's flash may be left incomplete."),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    };
-    onCloseRequest = [this] { closeRequested(); };
+    // Idle, a close is EXIT. During an operation EXIT is disabled; closing
+    // the window stops the operation only when the user says so.
+    closeAsExit([this] { session_.EXIT_NPCEClick(); });
 }
 
 void NpceWindow::pressWithWaitCursor(void (NpceSession::*handler)()) {
@@ -95,26 +79,8 @@ void NpceWindow::pressWithWaitCursor(void (NpceSession::*handler)()) {
 }
 
 bool NpceWindow::saveScenes(SceneContext& scenes) {
-    const std::string dump = QDir(scenes.dir).filePath(QStringLiteral("reading.bin")).toStdString();
-    scenes.port.setFileDialogHandler([dump](const FileDialogSpec&) { return std::optional(dump); });
-    session_.NPCE_READClick();
-    processEventsUntil([&] { return !session_.busy() || gauge_->value() > gauge_->maximum() / 3; },
-                       std::chrono::seconds(60));
-    const bool saved = !session_.busy() || scenes.save(this, "npce_window_reading.png");
-    processEventsUntil([&] { return !session_.busy(); }, std::chrono::seconds(60));
-    scenes.port.setFileDialogHandler(nullptr);
-    QFile::remove(QString::fromStdString(dump));
-    return saved;
-}
-
-void NpceWindow::closeRequested() {
-    // Idle, a close is EXIT. During an operation EXIT is disabled; closing
-    // the window stops the operation only when the user says so.
-    if (session_.busy()) {
-        if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
-    }
-    session_.EXIT_NPCEClick();
+    return saveReadScene(
+        scenes, [this] { session_.NPCE_READClick(); }, *gauge_, "npce_window_reading.png");
 }
 
 }  // namespace zjig::gui

@@ -3,23 +3,18 @@
 #pragma once
 
 #include <QPushButton>
-#include <functional>
 #include <memory>
 
-#include "gui/form_window.h"
+#include "gui/mode_window.h"
 #include "gui/widgets.h"
 #include "npce/npce_session.h"
 
 namespace zjig::gui {
 
-class NpceWindow : public FormWindow {
+class NpceWindow : public ModeWindow {
     Q_OBJECT
   public:
     explicit NpceWindow(NpceSession& session);
-
-    // Asked when the window is closed from the window manager while a read or
-    // write runs; true stops the operation. Default: a Yes/No question.
-    std::function<bool()> confirmStop;
 
     QPushButton* readButton() const { return read_; }
     QPushButton* writeButton() const { return write_; }
@@ -31,7 +26,6 @@ class NpceWindow : public FormWindow {
     bool saveScenes(SceneContext& scenes) override;
 
   private:
-    void closeRequested();
     // Identification, erase and blank check run inside the press and may
     // take seconds: the window shows a wait cursor meanwhile.
     void pressWithWaitCursor(void (NpceSession::*handler)());

@@ -599,10 +599,7 @@ struct NuvotonJtagSession::State {
     }
 
     void failureEnd() {
-        if (dump.isOpen()) {
-            if (const std::string warning = dump.abandon(); !warning.empty())
-                ui.messageBox(MessageKind::Warning, displayText(warning));
-        }
+        if (dump.isOpen()) core.abandonDump(dump);
         image.clear();
         command(Command::BUZ_ER);
         holdLinkForClosing(false);

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 #include "gui/event_wait.h"
@@ -17,11 +16,6 @@ using namespace nuvjtag;
 
 namespace {
 
-QString latin(const char* s) { return QString::fromLatin1(s); }
-QString latin(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QPushButton* stepButton(const char* name, std::string_view caption, QWidget* parent) {
     auto* b = new QPushButton(latin(caption), parent);
     b->setObjectName(latin(name));
@@ -30,16 +24,13 @@ QPushButton* stepButton(const char* name, std::string_view caption, QWidget* par
     return b;
 }
 
-// A caption and the minimise button, nothing else.
-Qt::WindowFlags minimiseOnlyFlags() {
-    return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-           Qt::WindowMinimizeButtonHint;
-}
-
 }  // namespace
 
+// Minimise is the only caption button: the window is left with EXIT.
 NuvotonJtagWindow::NuvotonJtagWindow(NuvotonJtagSession& session)
-    : FormWindow(kWindow, latin(kWindowCaption), minimiseOnlyFlags()), session_(session) {
+    : ModeWindow(kWindow, latin(kWindowCaption), session,
+                 captionOnlyFlags() | Qt::WindowMinimizeButtonHint),
+      session_(session) {
     cable_ = new QCheckBox(latin(kCableCaption), this);
     cable_->setObjectName(latin(kCableBox));
     cable_->setChecked(true);
@@ -107,15 +98,12 @@ NuvotonJtagWindow::NuvotonJtagWindow(NuvotonJtagSession& session)
     connect(write_, &QPushButton::clicked, this, [this] { session_.BitBtn_NUV_JTAG_WRClick(); });
     connect(script_, &QPushButton::clicked, this, [this] { session_.BitBtnFILE_OPENClick(); });
     connect(exit_, &QPushButton::clicked, this, [this] { session_.BitBtn_EXIT_NUVClick(); });
-
-    confirmStop = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(),
-                   latin("The JIG is working with the controller. Stop it and leave the window?\n"
-                         "A write stopped now leaves the controller's flash incomplete."),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    };
-    onCloseRequest = [this] { closeRequested(); };
+    // Idle, a close is EXIT. While the JIG works (the script, a read or a
+    // write) EXIT refuses; closing the window stops the work only when the
+    // user says so.
+    closeAsExit([this] { session_.BitBtn_EXIT_NUVClick(); },
+                "The JIG is working with the controller. Stop it and leave the window?\n"
+                "A write stopped now leaves the controller's flash incomplete.");
 }
 
 bool NuvotonJtagWindow::saveScenes(SceneContext& scenes) {
@@ -147,16 +135,6 @@ bool NuvotonJtagWindow::saveScenes(SceneContext& scenes) {
     scenes.port.setFileDialogHandler(nullptr);
     QFile::remove(dumpFile);
     return saved;
-}
-
-void NuvotonJtagWindow::closeRequested() {
-    // Idle, a close is EXIT. While the JIG works EXIT refuses; closing the
-    // window stops the work only when the user says so.
-    if (session_.busy()) {
-        if (!confirmStop || !confirmStop()) return;
-        session_.shutdown();
-    }
-    session_.BitBtn_EXIT_NUVClick();
 }
 
 }  // namespace zjig::gui

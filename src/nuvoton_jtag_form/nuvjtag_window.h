@@ -5,23 +5,18 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <functional>
 #include <memory>
 
-#include "gui/form_window.h"
+#include "gui/mode_window.h"
 #include "gui/widgets.h"
 #include "nuvoton_jtag_form/nuvjtag_session.h"
 
 namespace zjig::gui {
 
-class NuvotonJtagWindow : public FormWindow {
+class NuvotonJtagWindow : public ModeWindow {
     Q_OBJECT
   public:
     explicit NuvotonJtagWindow(NuvotonJtagSession& session);
-
-    // Asked when the window is closed from the window manager while the
-    // script, a read or a write runs; true stops it. Default: a Yes/No question.
-    std::function<bool()> confirmStop;
 
     QCheckBox* cableBox() const { return cable_; }
     QPushButton* settingsButton() const { return settings_; }
@@ -38,8 +33,6 @@ class NuvotonJtagWindow : public FormWindow {
     bool saveScenes(SceneContext& scenes) override;
 
   private:
-    void closeRequested();
-
     NuvotonJtagSession& session_;
     QCheckBox* cable_;
     QPushButton* settings_;

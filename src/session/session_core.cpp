@@ -1,5 +1,8 @@
 #include "session/session_core.h"
 
+#include "base/display_text.h"
+#include "base/files.h"
+
 namespace zjig {
 
 SessionCore::SessionCore(const ModeContext& context, size_t bufferSize)
@@ -48,6 +51,22 @@ void SessionCore::setOutcome(bool succeeded) {
 void SessionCore::endPress(bool succeeded) {
     closeLink();
     setOutcome(succeeded);
+}
+
+void SessionCore::abandonDump(DumpFile& dump) {
+    if (const std::string warning = dump.abandon(); !warning.empty())
+        ui.messageBox(MessageKind::Warning, displayText(warning));
+}
+
+bool SessionCore::finishDump(DumpFile& dump, bool ok, const std::string& createError) {
+    if (!ok) {
+        abandonDump(dump);
+        return false;
+    }
+    const std::string problem = dump.commit();
+    if (problem.empty()) return true;
+    ui.messageBox(MessageKind::Error, createError + "\n" + displayText(problem));
+    return false;
 }
 
 std::string SessionCore::waitFailureLine(const std::string& where, WaitResult r,

@@ -1,7 +1,8 @@
 // The parts every mode session is built from: the mode's own link with its
 // stop flag, the outcome of the last press, the worker thread the session
 // owns and joins, and the few steps each press shares (connect, send the
-// result byte, let the link go, describe a wait that failed).
+// result byte, let the link go, describe a wait that failed, end a read's
+// file).
 #pragma once
 
 #include <atomic>
@@ -19,6 +20,8 @@
 #include "session/mode_session.h"
 
 namespace zjig {
+
+class DumpFile;
 
 class SessionCore {
   public:
@@ -55,6 +58,16 @@ class SessionCore {
     // A wait that did not end with its bytes, as one memo line.
     std::string waitFailureLine(const std::string& where, WaitResult r,
                                 std::chrono::milliseconds limit = kAnswerWait) const;
+
+    // --- a read's file ---
+    // A read that failed: its dump is abandoned (an earlier FILE stays as it
+    // was), and where that leaves the blocks read is shown in a warning dialog.
+    void abandonDump(DumpFile& dump);
+    // The end of a read's dump. A read that succeeded replaces FILE; when
+    // the disk refuses, an error dialog shows `createError` above the
+    // problem. A read that failed is abandoned as above. True when FILE
+    // holds the whole read.
+    bool finishDump(DumpFile& dump, bool ok, const std::string& createError);
 
     // --- the worker ---
     // Runs `body` on the mode's worker thread. Call when idle.

@@ -6,16 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
-#include <deque>
 #include <filesystem>
-#include <fstream>
 
 #include "base/modes.h"
 #include "base/names.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
-#include "jiglink/backends/backends.h"
+#include "gui/gui_app_fixture.h"
 
 namespace zjig::gui {
 namespace {
@@ -23,59 +20,18 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class EdidWindowTest : public ::testing::Test {
+class EdidWindowTest : public test::GuiAppFixture {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zjig_edid_window_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        std::string error;
-        auto port = makeSimPort("jig3", error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->onQuit = [] {};
-        app->port().setMessageBoxHandler([this](MessageKind kind, const std::string& t) {
-            messages.push_back((kind == MessageKind::Error ? "error: " : "warning: ") + t);
-        });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
-    }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
+        GuiAppFixture::SetUp();
+        startApp({"jig3"});
     }
 
     EdidWindow& window() { return *static_cast<EdidWindow*>(app->window(names::kEdidWindow)); }
-    bool openEdid() {
-        app->mainWindow().selector()->setCurrentText(
-            QString::fromUtf8(kModeEdid.data(), static_cast<qsizetype>(kModeEdid.size())));
-        app->mainWindow().startButton()->click();
-        return processEventsUntil([&] { return window().isVisible(); }, 20s);
-    }
+    bool openEdid() { return openMode(kModeEdid); }
     void settle() {
         processEventsUntil([] { return false; }, 50ms);
     }
-
-    fs::path dir;
-    DeviceList devices;
-    std::unique_ptr<GuiApp> app;
-    std::vector<std::string> messages;
-    std::vector<FileDialogSpec> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(EdidWindowTest, ControlsAndCaptions) {

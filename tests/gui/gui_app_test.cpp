@@ -7,7 +7,6 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QRegularExpression>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,11 +15,10 @@
 #include "base/names.h"
 #include "frontend/options.h"
 #include "gui/event_wait.h"
+#include "gui/gui_app_fixture.h"
 #include "gui/placeholder_window.h"
-#include "jiglink/backends/backends.h"
 #include "kb901x_form/kb901x_controls.h"
 #include "kb901x_form/kb901x_window.h"
-#include "qt_test_app.h"
 
 namespace zjig::gui {
 namespace {
@@ -39,56 +37,10 @@ std::string readFile(const fs::path& path) {
     return s.str();
 }
 
-class GuiAppTest : public ::testing::Test {
+class GuiAppTest : public test::GuiAppFixture {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zjig_gui_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
-    }
-
-    // Starts the program on simulated JIGs (one `sim:` option text each).
-    void startApp(const std::vector<std::string>& simPorts,
-                  std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-        for (const auto& options : simPorts) {
-            std::string error;
-            auto port = makeSimPort(options, error);
-            ASSERT_TRUE(port) << error;
-            devices.addPort(std::move(port));
-        }
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.env.userTimeout = timeout;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->onQuit = [this] { ++quits; };
-        app->port().setMessageBoxHandler([this](MessageKind kind, const std::string& t) {
-            messages.push_back((kind == MessageKind::Error ? "error: " : "warning: ") + t);
-        });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
-    }
-
     void writeDatabase(const std::string& content) {
         std::ofstream(dir / "MB connection ENE.txt", std::ios::binary) << content;
-    }
-
-    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-        return processEventsUntil(done, limit);
     }
 
     QWidget* window(const char* name) { return app->window(name); }
@@ -96,22 +48,6 @@ class GuiAppTest : public ::testing::Test {
         return *static_cast<Kb901xWindow*>(app->window(names::kKb901xWindow));
     }
     ModeSession& eneSession() { return *app->session(names::kKb901xWindow); }
-
-    // Selects a mode, presses "Start" and waits for its window.
-    bool openMode(std::string_view mode) {
-        app->mainWindow().selector()->setCurrentText(text(mode));
-        app->mainWindow().startButton()->click();
-        QWidget* w = window(modeWindow(mode));
-        return waitFor([&] { return w->isVisible() && !app->mainWindow().isVisible(); });
-    }
-
-    fs::path dir;
-    DeviceList devices;  // outlives the program, as in main()
-    std::unique_ptr<GuiApp> app;
-    int quits = 0;
-    std::vector<std::string> messages;
-    std::vector<FileDialogSpec> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(GuiAppTest, WindowsAreCreatedInStartUpOrderAllHiddenButTheMainWindow) {
@@ -421,27 +357,12 @@ class EneStalledReadTest : public GuiAppTest {
 
 TEST_F(EneStalledReadTest, ClosingTheWindowAsksBeforeStoppingTheRead) {
     Kb901xWindow& ene = eneWindow();
-    int asked = 0;
-    bool stop = false;
-    ene.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
     // EXIT refuses while the read runs.
     EXPECT_FALSE(ene.exitButton()->isEnabled());
-    ene.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(ene.isVisible());
-    EXPECT_TRUE(eneSession().busy());
-
     // The stopped read ends by saying where its blocks are, a dialog the
     // worker waits on: the close must answer it rather than wait for the
     // worker it waits for.
-    stop = true;
-    ene.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(eneSession().busy());
-    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !ene.isVisible(); }));
+    closeMidOperation(ene, eneSession());
     EXPECT_EQ(eneSession().lastOperationSucceeded(), std::optional<bool>(false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("warning: The read failed; "), std::string::npos) << messages[0];

@@ -5,112 +5,39 @@
 // write.
 #pragma once
 
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
-#include "jiglink/device.h"
-#include "jiglink/jig_link.h"
+#include "support/fake_jig.h"
 
 namespace zjig::test {
 
 using Bytes = std::vector<uint8_t>;
 
-class ScriptedIteJig {
+struct IteJigState : FakeJigState {
+    std::function<Bytes(const Bytes& command)> responder;
+    std::vector<Bytes> writes;
+
+    void received(const uint8_t* data, uint32_t n) {
+        Bytes command(data, data + n);
+        writes.push_back(command);
+        put(responder(command));
+    }
+};
+
+class ScriptedIteJig : public FakeJig<IteJigState> {
   public:
     using Responder = std::function<Bytes(const Bytes& command)>;
 
-    explicit ScriptedIteJig(Responder responder) : s_(std::make_shared<Shared>()) {
-        s_->responder = std::move(responder);
-        devices_.addPort(std::make_unique<FakePort>(s_));
+    explicit ScriptedIteJig(Responder responder) : FakeJig("scripted ITE JIG") {
+        state_->responder = std::move(responder);
     }
 
-    LinkEnv env(std::optional<milliseconds> timeout = std::nullopt) {
-        return LinkEnv{&devices_, timeout};
-    }
     // Every write call so far, in order.
     std::vector<Bytes> writes() const {
-        std::lock_guard<std::mutex> lock(s_->m);
-        return s_->writes;
+        return locked([](const IteJigState& s) { return s.writes; });
     }
-
-  private:
-    struct Shared {
-        std::mutex m;
-        Responder responder;
-        std::vector<Bytes> writes;
-        std::deque<uint8_t> rx;
-    };
-
-    class FakeDevice : public Device {
-      public:
-        explicit FakeDevice(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-        FtStatus resetDevice() override { return FtStatus::Ok; }
-        FtStatus setBaudRate(uint32_t) override { return FtStatus::Ok; }
-        FtStatus setDataCharacteristics(uint8_t, uint8_t, uint8_t) override { return FtStatus::Ok; }
-        FtStatus setTimeouts(uint32_t, uint32_t) override { return FtStatus::Ok; }
-        FtStatus setLatencyTimer(uint8_t) override { return FtStatus::Ok; }
-        FtStatus write(const uint8_t* data, uint32_t n, uint32_t& moved) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            Bytes command(data, data + n);
-            s_->writes.push_back(command);
-            for (uint8_t b : s_->responder(command)) s_->rx.push_back(b);
-            moved = n;
-            return FtStatus::Ok;
-        }
-        FtStatus read(uint8_t* data, uint32_t n, uint32_t& moved) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            moved = static_cast<uint32_t>(std::min<size_t>(n, s_->rx.size()));
-            for (uint32_t i = 0; i < moved; ++i) {
-                data[i] = s_->rx.front();
-                s_->rx.pop_front();
-            }
-            return FtStatus::Ok;
-        }
-        FtStatus getStatus(uint32_t& rx, uint32_t& tx, uint32_t& ev) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            rx = static_cast<uint32_t>(s_->rx.size());
-            tx = 0;
-            ev = 0;
-            return FtStatus::Ok;
-        }
-        FtStatus purge(uint32_t) override { return FtStatus::Ok; }
-        FtStatus getDriverVersion(uint32_t& v) override {
-            v = 0;
-            return FtStatus::Ok;
-        }
-        FtStatus close() override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            s_->rx.clear();
-            return FtStatus::Ok;
-        }
-
-      private:
-        std::shared_ptr<Shared> s_;
-    };
-
-    class FakePort : public Port {
-      public:
-        explicit FakePort(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-        bool count(uint32_t& n, std::string&) override {
-            n = 1;
-            return true;
-        }
-        FtStatus open(uint32_t, std::unique_ptr<Device>& out) override {
-            out = std::make_unique<FakeDevice>(s_);
-            return FtStatus::Ok;
-        }
-        std::string describe() const override { return "scripted ITE JIG"; }
-
-      private:
-        std::shared_ptr<Shared> s_;
-    };
-
-    std::shared_ptr<Shared> s_;
-    DeviceList devices_;
 };
 
 // A third-generation JIG with a controller that answers every command as it

@@ -484,16 +484,21 @@ TEST_F(EneSession, AFailedReadNeverDestroysTheFileItWouldReplace) {
         bool existed;
         const char* options;
         size_t blocksRead;
+        std::string file = "dump.bin";
+        // How the warning names it: control bytes escaped.
+        std::string shown = "dump.bin";
     } cases[] = {
         {"existing file, fails at block 3", true, "jig3,ene-fail-read=3", 3},
         {"existing file, fails at block 1", true, "jig3,ene-fail-read=1", 1},
         {"new file, fails at block 3", false, "jig3,ene-fail-read=3", 3},
         {"existing file, read succeeds", true, "jig3", 512},
+        {"existing file named with ESC, fails at block 2", true, "jig3,ene-fail-read=2", 2,
+         "a\x1B[2Jb.bin", "a\\x1B[2Jb.bin"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         open(c.options);
-        const std::string file = dir.file("dump.bin");
+        const std::string file = dir.file(c.file);
         std::remove(file.c_str());
         std::remove((file + ".part").c_str());
         if (c.existed) writeAll(file, old);
@@ -511,10 +516,12 @@ TEST_F(EneSession, AFailedReadNeverDestroysTheFileItWouldReplace) {
             EXPECT_TRUE(readAll(file) == old);
             EXPECT_TRUE(readAll(file + ".part") == read);
             ASSERT_EQ(ui.messages().size(), 1u);
+            const std::string shown = dir.file(c.shown);
             EXPECT_NE(
-                ui.messages()[0].find("warning: The read failed; " + file + " is left as it was"),
-                std::string::npos);
-            EXPECT_NE(ui.messages()[0].find(file + ".part"), std::string::npos);
+                ui.messages()[0].find("warning: The read failed; " + shown + " is left as it was"),
+                std::string::npos)
+                << ui.messages()[0];
+            EXPECT_NE(ui.messages()[0].find(shown + ".part"), std::string::npos);
         } else {
             EXPECT_TRUE(readAll(file) == read);
             EXPECT_FALSE(std::filesystem::exists(file + ".part"));

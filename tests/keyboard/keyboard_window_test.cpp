@@ -8,12 +8,11 @@
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
+#include "gui/gui_app_fixture.h"
 #include "gui/widgets.h"
 #include "jiglink/backends/backends.h"
 #include "keyboard/keyboard_controls.h"
 #include "sim/sim_jig.h"
-#include "support/temp_dir.h"
 
 namespace zjig::gui {
 namespace {
@@ -25,24 +24,15 @@ QString text(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-class KeyboardWindowTest : public ::testing::Test {
+class KeyboardWindowTest : public test::GuiAppFixture {
   protected:
-    void TearDown() override { app.reset(); }
-
     void startApp(const std::string& options) {
         std::string error;
         sim = std::shared_ptr<sim::SimDevice>(sim::SimDevice::create(options, error));
         ASSERT_TRUE(sim) << error;
         devices.addPort(makeSimPort(sim, options));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.runLogPath = dir.file("Start_log.txt");
-        app = std::make_unique<GuiApp>(config);
-        app->onQuit = [] {};
-        app->showMain();
-        app->mainWindow().selector()->setCurrentText(text(kModeKeyboard));
-        app->mainWindow().startButton()->click();
-        ASSERT_TRUE(processEventsUntil([&] { return window().isVisible(); }, 20s));
+        GuiAppFixture::startApp({});
+        ASSERT_TRUE(openMode(kModeKeyboard));
     }
     KeyboardWindow& window() {
         return *static_cast<KeyboardWindow*>(app->window(names::kKeyboardWindow));
@@ -50,10 +40,7 @@ class KeyboardWindowTest : public ::testing::Test {
     ModeSession& session() { return *app->session(names::kKeyboardWindow); }
     QColor shapeColour(int key) { return window().matrix()->shape(key)->colour(); }
 
-    zjig::test::TempDir dir;
     std::shared_ptr<sim::SimDevice> sim;
-    DeviceList devices;
-    std::unique_ptr<GuiApp> app;
 };
 
 TEST_F(KeyboardWindowTest, ControlsCaptionsAndShapes) {

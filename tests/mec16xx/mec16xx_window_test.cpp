@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 
@@ -14,8 +13,7 @@
 #include "base/names.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
-#include "jiglink/backends/backends.h"
+#include "gui/gui_app_fixture.h"
 #include "mec16xx/mec16xx_session.h"
 
 namespace zjig::gui {
@@ -28,61 +26,15 @@ QString text(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-class MecWindowTest : public ::testing::Test {
+class MecWindowTest : public test::GuiAppFixture {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zjig_mec_window_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
-    }
-
     // The program on one simulated JIG, with the MEC window open.
     void start(const std::string& options, std::optional<std::chrono::milliseconds> timeout = {}) {
-        std::string error;
-        auto port = makeSimPort(options, error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.env.userTimeout = timeout;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->onQuit = [] {};
-        app->port().setMessageBoxHandler([this](MessageKind kind, const std::string& t) {
-            messages.push_back((kind == MessageKind::Error ? "error: " : "warning: ") + t);
-        });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
-        app->mainWindow().selector()->setCurrentText(text(kModeMec));
-        app->mainWindow().startButton()->click();
-        ASSERT_TRUE(waitFor([&] { return mec().isVisible(); }));
-    }
-    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-        return processEventsUntil(done, limit);
+        startApp({options}, timeout);
+        ASSERT_TRUE(openMode(kModeMec));
     }
     Mec16Window& mec() { return *static_cast<Mec16Window*>(app->window(names::kMecWindow)); }
     Mec16Session& session() { return *static_cast<Mec16Session*>(app->session(names::kMecWindow)); }
-
-    fs::path dir;
-    DeviceList devices;
-    std::unique_ptr<GuiApp> app;
-    std::vector<std::string> messages;
-    std::vector<FileDialogSpec> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(MecWindowTest, ControlsCaptionsAndStandingNotes) {
@@ -178,22 +130,7 @@ TEST_F(MecWindowTest, ClosingInTheMiddleOfAReadAsksThenStopsIt) {
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return w.gauge()->value() == 3; }));
 
-    int asked = 0;
-    bool stop = false;
-    w.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
-    w.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(session().busy());
-
-    stop = true;
-    w.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(session().busy());
-    ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    closeMidOperation(w, session());
     EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("warning: ", 0), 0u);

@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 #include "base/modes.h"
 #include "gui/event_wait.h"
 #include "gui/gui_app.h"
-#include "gui/qt_test_app.h"
-#include "jiglink/backends/backends.h"
+#include "gui/gui_app_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zjig::gui {
 namespace {
@@ -19,58 +18,16 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class NpceWindowTest : public ::testing::Test {
+class NpceWindowTest : public test::GuiAppFixture {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zjig_npce_window_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        app.reset();
-        fs::remove_all(dir);
-    }
-
     void startApp(const std::string& simOptions,
                   std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-        std::string error;
-        auto port = makeSimPort(simOptions, error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.env.userTimeout = timeout;
-        config.firmwareDir = dir.string() + "/";
-        config.runLogPath = (dir / "Start_log.txt").string();
-        config.dataDir = dir.string() + "/";
-        app = std::make_unique<GuiApp>(config);
-        app->port().setMessageBoxHandler(
-            [this](MessageKind, const std::string& t) { messages.push_back(t); });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
-        app->mainWindow().selector()->setCurrentText(QString::fromLatin1("NUVOTON spi"));
-        app->mainWindow().startButton()->click();
-        ASSERT_TRUE(processEventsUntil([&] { return npce().isVisible(); }, 20s));
+        GuiAppFixture::startApp({simOptions}, timeout);
+        ASSERT_TRUE(openMode(kModeNpce));
     }
 
     NpceWindow& npce() { return *static_cast<NpceWindow*>(app->window(names::kNpceWindow)); }
     ModeSession& session() { return *app->session(names::kNpceWindow); }
-    bool waitFor(const std::function<bool()>& done) { return processEventsUntil(done, 20s); }
-
-    fs::path dir;
-    DeviceList devices;  // outlives the program, as in main()
-    std::unique_ptr<GuiApp> app;
-    std::vector<std::string> messages;
-    std::vector<FileDialogSpec> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(NpceWindowTest, FrameControlsAndCaptions) {
@@ -154,29 +111,22 @@ TEST_F(NpceWindowTest, CloseDuringAReadAsksBeforeStoppingIt) {
     // The JIG stops sending after a few blocks; the user's time-out is far away.
     startApp("jig3,npce-stall-block=3", std::chrono::minutes(10));
     NpceWindow& w = npce();
+    // An earlier dump the stopped read must leave alone.
+    zjig::test::writeFile((dir / "flash.bin").string(), "earlier dump");
     answers.push_back((dir / "flash.bin").string());
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return session().busy() && !w.exitButton()->isEnabled(); }));
     EXPECT_FALSE(w.writeButton()->isEnabled());
     EXPECT_TRUE(w.readButton()->isEnabled());  // a second press is ignored
 
-    int asked = 0;
-    bool stop = false;
-    w.confirmStop = [&] {
-        ++asked;
-        return stop;
-    };
-    w.close();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(session().busy());
-
-    stop = true;
-    w.close();
-    EXPECT_EQ(asked, 2);
-    EXPECT_FALSE(session().busy());
-    EXPECT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
+    // The stopped read ends by saying where its blocks are, a dialog its
+    // worker waits on: the close answers it rather than wait for the worker.
+    closeMidOperation(w, session());
     EXPECT_EQ(session().lastOperationSucceeded(), std::optional<bool>(false));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
+    EXPECT_EQ(zjig::test::readFile((dir / "flash.bin").string()), "earlier dump");
+    EXPECT_EQ(fs::file_size(dir / "flash.bin.part") % 512, 0u);
 }
 
 }  // namespace

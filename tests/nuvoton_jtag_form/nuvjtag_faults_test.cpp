@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <mutex>
+#include <utility>
 
 #include "nuvjtag_test_support.h"
+#include "support/fake_jig.h"
 
 namespace zjig::test {
 namespace {
@@ -15,122 +16,41 @@ constexpr milliseconds kWait{200};
 
 // Answers each command the PC writes with the parts `answer` gives: the
 // first part at once, each further part when the PC waits for more.
-class PartsJig {
+struct PartsJigState : FakeJigState {
+    std::function<std::vector<Bytes>(const Bytes& command)> answer;
+    Bytes host;
+    std::deque<Bytes> later;
+
+    void received(const uint8_t* data, uint32_t n) {
+        const Bytes command(data, data + n);
+        host.insert(host.end(), command.begin(), command.end());
+        auto parts = answer(command);
+        for (size_t i = 0; i < parts.size(); ++i) {
+            if (i == 0)
+                put(parts[0]);
+            else
+                later.push_back(parts[i]);
+        }
+    }
+    bool arrive() {
+        if (later.empty()) return false;
+        put(later.front());
+        later.pop_front();
+        return true;
+    }
+    void closing() { later.clear(); }
+};
+
+class PartsJig : public FakeJig<PartsJigState> {
   public:
     using Answer = std::function<std::vector<Bytes>(const Bytes& command)>;
 
-    explicit PartsJig(Answer answer) : shared_(std::make_shared<Shared>()) {
-        shared_->answer = std::move(answer);
-        devices.addPort(std::make_unique<FakePort>(shared_));
+    explicit PartsJig(Answer answer) : FakeJig("scripted Nuvoton JIG") {
+        state_->answer = std::move(answer);
     }
     Bytes hostBytes() {
-        std::lock_guard<std::mutex> lock(shared_->m);
-        return std::exchange(shared_->host, {});
+        return locked([](PartsJigState& s) { return std::exchange(s.host, {}); });
     }
-    int openConnections() {
-        std::lock_guard<std::mutex> lock(shared_->m);
-        return shared_->open;
-    }
-
-    DeviceList devices;
-
-  private:
-    struct Shared {
-        std::mutex m;
-        Answer answer;
-        Bytes host;
-        std::deque<uint8_t> rx;
-        std::deque<Bytes> later;
-        int open = 0;
-    };
-
-    class FakeDevice : public Device {
-      public:
-        explicit FakeDevice(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-        FtStatus resetDevice() override { return FtStatus::Ok; }
-        FtStatus setBaudRate(uint32_t) override { return FtStatus::Ok; }
-        FtStatus setDataCharacteristics(uint8_t, uint8_t, uint8_t) override { return FtStatus::Ok; }
-        FtStatus setTimeouts(uint32_t, uint32_t) override { return FtStatus::Ok; }
-        FtStatus setLatencyTimer(uint8_t) override { return FtStatus::Ok; }
-        FtStatus write(const uint8_t* data, uint32_t n, uint32_t& moved) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            const Bytes command(data, data + n);
-            s_->host.insert(s_->host.end(), command.begin(), command.end());
-            auto parts = s_->answer(command);
-            for (size_t i = 0; i < parts.size(); ++i) {
-                if (i == 0)
-                    s_->rx.insert(s_->rx.end(), parts[0].begin(), parts[0].end());
-                else
-                    s_->later.push_back(parts[i]);
-            }
-            moved = n;
-            return FtStatus::Ok;
-        }
-        FtStatus read(uint8_t* data, uint32_t n, uint32_t& moved) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            moved = static_cast<uint32_t>(std::min<size_t>(n, s_->rx.size()));
-            for (uint32_t i = 0; i < moved; ++i) {
-                data[i] = s_->rx.front();
-                s_->rx.pop_front();
-            }
-            return FtStatus::Ok;
-        }
-        FtStatus getStatus(uint32_t& rx, uint32_t& tx, uint32_t& ev) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            rx = static_cast<uint32_t>(s_->rx.size());
-            tx = 0;
-            ev = 0;
-            return FtStatus::Ok;
-        }
-        FtStatus purge(uint32_t) override { return FtStatus::Ok; }
-        FtStatus getDriverVersion(uint32_t& v) override {
-            v = 0;
-            return FtStatus::Ok;
-        }
-        FtStatus close() override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            s_->rx.clear();
-            s_->later.clear();
-            --s_->open;
-            return FtStatus::Ok;
-        }
-        void waitForData(uint32_t, Clock::time_point until) override {
-            {
-                std::lock_guard<std::mutex> lock(s_->m);
-                if (!s_->later.empty()) {
-                    const Bytes part = s_->later.front();
-                    s_->later.pop_front();
-                    s_->rx.insert(s_->rx.end(), part.begin(), part.end());
-                    return;
-                }
-            }
-            std::this_thread::sleep_until(std::min(until, Clock::now() + milliseconds(5)));
-        }
-
-      private:
-        std::shared_ptr<Shared> s_;
-    };
-
-    class FakePort : public Port {
-      public:
-        explicit FakePort(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-        bool count(uint32_t& n, std::string&) override {
-            n = 1;
-            return true;
-        }
-        FtStatus open(uint32_t, std::unique_ptr<Device>& out) override {
-            std::lock_guard<std::mutex> lock(s_->m);
-            ++s_->open;
-            out = std::make_unique<FakeDevice>(s_);
-            return FtStatus::Ok;
-        }
-        std::string describe() const override { return "scripted Nuvoton JIG"; }
-
-      private:
-        std::shared_ptr<Shared> s_;
-    };
-
-    std::shared_ptr<Shared> shared_;
 };
 
 // A third-generation JIG that answers 'G' to everything but the ID shift,
@@ -147,7 +67,7 @@ class NuvFaults : public NuvSessionFixture {
   protected:
     void start(PartsJig::Answer answer) {
         jig = std::make_unique<PartsJig>(std::move(answer));
-        openOn(jig->devices, kWait, dir.file("empty/"));
+        openOn(jig->devices(), kWait, dir.file("empty/"));
     }
     void TearDown() override { session.reset(); }
     std::unique_ptr<PartsJig> jig;

@@ -6,13 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <deque>
 #include <filesystem>
 
 #include "base/modes.h"
 #include "gui/event_wait.h"
-#include "gui/qt_test_app.h"
-#include "jiglink/backends/backends.h"
+#include "gui/gui_app_fixture.h"
 #include "support/temp_dir.h"
 
 namespace zjig::gui {
@@ -20,45 +18,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class NuvWindowTest : public ::testing::Test {
+class NuvWindowTest : public test::GuiAppFixture {
   protected:
     void SetUp() override {
-        std::string error;
-        auto port = makeSimPort("jig3", error);
-        ASSERT_TRUE(port) << error;
-        devices.addPort(std::move(port));
-        GuiConfig config;
-        config.env.devices = &devices;
-        config.firmwareDir = ZJIG_SIM_FIRMWARE_DIR;
-        config.runLogPath = dir.file("Start_log.txt");
-        config.dataDir = dir.file("");
-        app = std::make_unique<GuiApp>(config);
-        app->port().setMessageBoxHandler(
-            [this](MessageKind, const std::string& text) { messages.push_back(text); });
-        app->port().setFileDialogHandler([this](const FileDialogSpec& spec) {
-            dialogs.push_back(spec.dialog);
-            std::optional<std::string> answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        });
-        app->showMain();
+        GuiAppFixture::SetUp();
+        firmwareDir = ZJIG_SIM_FIRMWARE_DIR;
+        startApp({"jig3"});
     }
-    void TearDown() override { app.reset(); }
 
     NuvotonJtagWindow& window() {
         return *static_cast<NuvotonJtagWindow*>(app->window(names::kNuvotonJtagWindow));
     }
     bool waitFor(const std::function<bool()>& done) { return processEventsUntil(done, 30s); }
-
-    zjig::test::TempDir dir;
-    DeviceList devices;
-    std::unique_ptr<GuiApp> app;
-    std::vector<std::string> messages;
-    std::vector<std::string> dialogs;
-    std::deque<std::optional<std::string>> answers;
 };
 
 TEST_F(NuvWindowTest, ControlsCaptionsAndFirstState) {
@@ -115,7 +86,8 @@ TEST_F(NuvWindowTest, TheStepsOfTheMemoThroughTheWindow) {
     ModeSession& session = *app->session(names::kNuvotonJtagWindow);
 
     w.scriptButton()->click();  // cancelled: the default script stays
-    EXPECT_EQ(dialogs, std::vector<std::string>{"OpenDialogTXT"});
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].dialog, "OpenDialogTXT");
     ASSERT_TRUE(waitFor([&] { return w.lineCounter()->isVisible(); }));
 
     w.settingsButton()->click();
@@ -125,13 +97,13 @@ TEST_F(NuvWindowTest, TheStepsOfTheMemoThroughTheWindow) {
     ASSERT_TRUE(waitFor([&] { return w.readButton()->isEnabled() && !session.busy(); }));
     EXPECT_TRUE(w.memo()->lines().contains("I`m ready to READ or WRITE."));
 
-    const std::string dump = dir.file("dump.bin");
+    const std::string dump = (dir / "dump.bin").string();
     answers.push_back(dump);
     w.readButton()->click();
     ASSERT_TRUE(waitFor([&] { return !session.busy(); }));
     EXPECT_EQ(std::filesystem::file_size(dump), 131072u);
     EXPECT_EQ(w.gauge()->value(), 512);
-    EXPECT_EQ(messages.back(), "Please disconnect the power supply from the motherboard!");
+    EXPECT_EQ(messages.back(), "warning: Please disconnect the power supply from the motherboard!");
     ASSERT_TRUE(waitFor([&] { return w.settingsButton()->isEnabled(); }));
     EXPECT_FALSE(w.readButton()->isEnabled());
 
@@ -139,6 +111,41 @@ TEST_F(NuvWindowTest, TheStepsOfTheMemoThroughTheWindow) {
     ASSERT_TRUE(waitFor([&] { return app->mainWindow().isVisible() && !w.isVisible(); }));
     EXPECT_TRUE(w.memo()->lines().isEmpty());
     EXPECT_TRUE(app->port().unknownNames().empty());
+}
+
+// The JIG falls silent after page 3 of a read; the user's time-out is far away.
+class NuvStalledReadTest : public NuvWindowTest {
+  protected:
+    void SetUp() override {
+        GuiAppFixture::SetUp();
+        firmwareDir = ZJIG_SIM_FIRMWARE_DIR;
+        startApp({"jig3,nuv-silent-page=3"}, 10min);
+    }
+};
+
+TEST_F(NuvStalledReadTest, ClosingDuringAReadAsksThenStopsItAndAnswersItsDialogs) {
+    ASSERT_TRUE(openMode(kModeNuvotonJtag));
+    NuvotonJtagWindow& w = window();
+    ModeSession& session = *app->session(names::kNuvotonJtagWindow);
+    w.settingsButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.connectButton()->isEnabled(); }));
+    w.connectButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.readButton()->isEnabled() && !session.busy(); }));
+    // An earlier dump the stopped read must leave alone.
+    const std::filesystem::path dump = dir / "dump.bin";
+    zjig::test::writeFile(dump.string(), "earlier dump");
+    answers.push_back(dump.string());
+    messages.clear();
+    w.readButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.gauge()->value() == 3; }));
+
+    // The stopped read ends by saying where its pages are, a dialog its
+    // worker waits on: the close answers it rather than wait for the worker.
+    closeMidOperation(w, session);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].rfind("warning: The read failed; ", 0), 0u) << messages[0];
+    EXPECT_EQ(zjig::test::readFile(dump.string()), "earlier dump");
+    EXPECT_EQ(std::filesystem::file_size(dump.string() + ".part"), 3u * 256);
 }
 
 }  // namespace
